@@ -91,6 +91,10 @@ TEST(TextToNumber, ExponentsBeyondTheRangeOfADoubleSaturate) {
     EXPECT_EQ(textToNumber("0e99999999999"), 0.0);
     EXPECT_EQ(textToNumber("4.9406564584124654e-324"), std::numeric_limits<double>::denorm_min());
     EXPECT_EQ(textToNumber("1.7976931348623157e308"), std::numeric_limits<double>::max());
+    // very long mantissas still round to the nearest double
+    EXPECT_EQ(textToNumber("1" + std::string(400, '0') + "e-400"), 1.0);
+    EXPECT_EQ(textToNumber("0." + std::string(350, '0') + "1e350"), 0.1);
+    EXPECT_EQ(textToNumber(std::string(100000, '9')), HUGE_VAL);
 }
 
 TEST(NumberToText, PrintsThirteenSignificantDigitsWithAThreeDigitExponent) {
