@@ -1,5 +1,6 @@
 #include "common/Conversions.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -291,11 +292,10 @@ Text dateTimeToText(const DateTime& dateTime) {
 }
 
 Text bytesToText(const Bytes& bytes) {
-    const void* zero = std::memchr(bytes.data(), 0, bytes.size());
-    const std::size_t length =
-        zero == nullptr ? bytes.size()
-                        : static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - bytes.data());
-    return Text(reinterpret_cast<const char*>(bytes.data()), length);
+    // std::find rather than memchr: empty Bytes may hold a null data pointer,
+    // which memchr must never be given.
+    const auto zero = std::find(bytes.begin(), bytes.end(), std::uint8_t{0});
+    return Text(bytes.begin(), zero);
 }
 
 int compareTexts(std::string_view a, std::string_view b) {
