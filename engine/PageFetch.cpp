@@ -1,0 +1,425 @@
+#include "engine/PageFetch.h"
+
+#include <curl/curl.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <random>
+#include <string_view>
+
+#include "common/Gbk.h"
+
+namespace chengfan::engine {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr char kUserAgent[] = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
+constexpr long kMaxRedirects = 10;
+// No single read may exceed 102,400 bytes; the largest allowed read is also the
+// fastest on loopback and on real links alike.
+constexpr long kReadBufferSize = 102400;
+
+void initCurl() {
+    static const bool initialised = [] { return curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; }();
+    (void)initialised;
+}
+
+struct EasyCleanup {
+    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+struct UrlCleanup {
+    void operator()(CURLU* url) const { curl_url_cleanup(url); }
+};
+struct ListCleanup {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+struct CurlStringCleanup {
+    void operator()(char* text) const { curl_free(text); }
+};
+using EasyHandle = std::unique_ptr<CURL, EasyCleanup>;
+using UrlHandle = std::unique_ptr<CURLU, UrlCleanup>;
+using HeaderList = std::unique_ptr<curl_slist, ListCleanup>;
+using CurlString = std::unique_ptr<char, CurlStringCleanup>;
+
+// The URL's bytes go out unchanged, as the desktop platform sends them: only a
+// space and the bytes of 0x80 and above (GBK characters) become %XX escapes of
+// their own values; existing escapes and every other byte stay as they are.
+std::string escapeUrlBytes(std::string_view url) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string escaped;
+    escaped.reserve(url.size());
+    for (const char c : url) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte == 0x20 || byte >= 0x80) {
+            escaped += '%';
+            escaped += kHex[byte >> 4];
+            escaped += kHex[byte & 0x0F];
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
+// The parsed URL when it is an http or https address, dot segments resolved;
+// nullptr for anything else. A URL without a scheme is refused here rather than
+// guessed as http, so it never reaches the network.
+UrlHandle parseWebUrl(const common::Text& url, bool& secure) {
+    if (url.empty()) return nullptr;
+    UrlHandle parsed(curl_url());
+    if (!parsed) return nullptr;
+    const std::string escaped = escapeUrlBytes(url);
+    if (curl_url_set(parsed.get(), CURLUPART_URL, escaped.c_str(), 0) != CURLUE_OK) return nullptr;
+    char* rawScheme = nullptr;
+    if (curl_url_get(parsed.get(), CURLUPART_SCHEME, &rawScheme, 0) != CURLUE_OK) return nullptr;
+    const CurlString scheme(rawScheme);
+    const std::string_view name(scheme.get());
+    if (name == "https") {
+        secure = true;
+    } else if (name == "http") {
+        secure = false;
+    } else {
+        return nullptr;
+    }
+    return parsed;
+}
+
+bool readWholeFile(const std::string& path, std::string& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    out.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
+}
+
+// Where the body of the final response goes, piece by piece. False stops the
+// download.
+class BodySink {
+public:
+    virtual ~BodySink() = default;
+    virtual bool accept(const char* data, std::size_t size) = 0;
+};
+
+enum class TransferEnd {
+    Complete,  // the whole body arrived
+    Failed,    // broke off or never started; the sink holds what came
+    Refused,   // redirect chain too long, or one leading from https to http
+};
+
+struct Transfer {
+    CURL* handle = nullptr;
+    BodySink* sink = nullptr;
+    std::chrono::milliseconds stallTimeout{};
+    // While a connection is being made the connect limit applies; afterwards no
+    // more than stallTimeout may pass without a byte.
+    bool connecting = true;
+    Clock::time_point lastActivity = Clock::now();
+    bool securedSoFar = false;
+    bool downgraded = false;
+};
+
+std::size_t onBody(char* data, std::size_t size, std::size_t count, void* context) {
+    auto& transfer = *static_cast<Transfer*>(context);
+    transfer.lastActivity = Clock::now();
+    const std::size_t length = size * count;
+    return transfer.sink->accept(data, length) ? length : 0;
+}
+
+std::size_t onHeader(char*, std::size_t size, std::size_t count, void* context) {
+    static_cast<Transfer*>(context)->lastActivity = Clock::now();
+    return size * count;
+}
+
+int onSocket(void* context, curl_socket_t, curlsocktype) {
+    static_cast<Transfer*>(context)->connecting = true;
+    return CURL_SOCKOPT_OK;
+}
+
+// Runs once the connection for a request (the first or a redirect's) stands and
+// before the request is sent: the place to refuse a step down from https.
+int onConnected(void* context, char*, char*, int, int) {
+    auto& transfer = *static_cast<Transfer*>(context);
+    transfer.connecting = false;
+    transfer.lastActivity = Clock::now();
+    char* scheme = nullptr;
+    curl_easy_getinfo(transfer.handle, CURLINFO_SCHEME, &scheme);
+    const bool secure = scheme != nullptr && curl_strequal(scheme, "https");
+    if (secure) {
+        transfer.securedSoFar = true;
+    } else if (transfer.securedSoFar) {
+        transfer.downgraded = true;
+        return CURL_PREREQFUNC_ABORT;
+    }
+    return CURL_PREREQFUNC_OK;
+}
+
+int onProgress(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    const auto& transfer = *static_cast<Transfer*>(context);
+    if (transfer.connecting) return 0;
+    return Clock::now() - transfer.lastActivity > transfer.stallTimeout ? 1 : 0;
+}
+
+TransferEnd runGet(UrlHandle url, bool secure, const FetchLimits& limits, BodySink& sink) {
+    initCurl();
+    const EasyHandle easy(curl_easy_init());
+    if (!easy) return TransferEnd::Failed;
+    CURL* handle = easy.get();
+
+    Transfer transfer;
+    transfer.handle = handle;
+    transfer.sink = &sink;
+    transfer.stallTimeout = limits.stallTimeout;
+
+    // curl's own "Accept: */*" is replaced by ours, so nothing depends on its
+    // default; a plain proxy is not asked to keep the connection alive either.
+    const HeaderList headers(curl_slist_append(nullptr, "Accept: */*"));
+    if (!headers || curl_slist_append(headers.get(), "Proxy-Connection:") == nullptr) {
+        return TransferEnd::Failed;
+    }
+
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(handle, CURLOPT_CURLU, url.get());
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
+    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, kMaxRedirects);
+    curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
+    curl_easy_setopt(handle, CURLOPT_USERAGENT, kUserAgent);
+    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS,
+                     static_cast<long>(limits.connectTimeout.count()));
+    curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, kReadBufferSize);
+    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, onBody);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, onHeader);
+    curl_easy_setopt(handle, CURLOPT_HEADERDATA, &transfer);
+    curl_easy_setopt(handle, CURLOPT_SOCKOPTFUNCTION, onSocket);
+    curl_easy_setopt(handle, CURLOPT_SOCKOPTDATA, &transfer);
+    curl_easy_setopt(handle, CURLOPT_PREREQFUNCTION, onConnected);
+    curl_easy_setopt(handle, CURLOPT_PREREQDATA, &transfer);
+    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, onProgress);
+    curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &transfer);
+
+    if (!limits.extraCaFile.empty()) {
+        // The system's roots plus the extra one, so adding a root never drops any.
+        std::string bundle;
+        char* systemRoots = nullptr;
+        curl_easy_getinfo(handle, CURLINFO_CAINFO, &systemRoots);
+        if (systemRoots != nullptr) readWholeFile(systemRoots, bundle);
+        bundle += '\n';
+        if (!readWholeFile(limits.extraCaFile, bundle)) return TransferEnd::Failed;
+        curl_blob blob{bundle.data(), bundle.size(), CURL_BLOB_COPY};
+        curl_easy_setopt(handle, CURLOPT_CAINFO_BLOB, &blob);
+    }
+
+    const CURLcode result = curl_easy_perform(handle);
+    if (result == CURLE_OK) return TransferEnd::Complete;
+    if (transfer.downgraded || result == CURLE_TOO_MANY_REDIRECTS ||
+        result == CURLE_UNSUPPORTED_PROTOCOL) {
+        return TransferEnd::Refused;
+    }
+    return TransferEnd::Failed;
+}
+
+class MemorySink final : public BodySink {
+public:
+    bool accept(const char* data, std::size_t size) override {
+        bytes.insert(bytes.end(), data, data + size);
+        return true;
+    }
+    common::Bytes bytes;
+};
+
+// Replaces one file with new content without ever showing a half-written file
+// at its path: the content goes to a fresh file in the same directory, which
+// is renamed over the path only once all of it is there. A path that is a
+// symbolic link is replaced at its target; an existing file keeps its
+// permission bits. Devices and pipes are written in place, since renaming over
+// them would replace the node itself.
+class FileReplacement {
+public:
+    FileReplacement() = default;
+    FileReplacement(const FileReplacement&) = delete;
+    FileReplacement& operator=(const FileReplacement&) = delete;
+
+    ~FileReplacement() {
+        if (fd_ >= 0) ::close(fd_);
+        if (!temporary_.empty()) ::unlink(temporary_.c_str());
+    }
+
+    bool open(const std::string& path) {
+        if (path.empty() || path.back() == '/') return false;
+        if (!resolveLinks(path)) return false;
+
+        struct stat existing {};
+        if (::stat(target_.c_str(), &existing) == 0) {
+            if (S_ISDIR(existing.st_mode)) return false;
+            if (!S_ISREG(existing.st_mode)) return openInPlace();
+            // A read-only file stays as it is: the rename would replace it, and
+            // root passes every permission check.
+            if ((existing.st_mode & 0222) == 0) return false;
+            if (::geteuid() != 0 && ::access(target_.c_str(), W_OK) != 0) return false;
+            if (!createTemporary(existing.st_mode & 07777)) return false;
+            ::fchmod(fd_, existing.st_mode & 07777);
+            if (::fchown(fd_, existing.st_uid, existing.st_gid) != 0) {
+                // Only root may give a file away; the mode is what matters here.
+            }
+            return true;
+        }
+        if (errno != ENOENT) return false;
+        return createTemporary(0666);
+    }
+
+    bool write(const char* data, std::size_t size) {
+        while (size > 0) {
+            const ssize_t written = ::write(fd_, data, size);
+            if (written < 0) {
+                if (errno == EINTR) continue;
+                return false;
+            }
+            if (written == 0) return false;
+            data += written;
+            size -= static_cast<std::size_t>(written);
+        }
+        return true;
+    }
+
+    // Closes the new content and puts it in place. False leaves the old file.
+    bool commit() {
+        const int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0) return false;
+        if (temporary_.empty()) return true;
+        if (::rename(temporary_.c_str(), target_.c_str()) != 0) return false;
+        temporary_.clear();
+        return true;
+    }
+
+private:
+    bool resolveLinks(const std::string& path) {
+        target_ = path;
+        for (int depth = 0; depth < 40; ++depth) {
+            struct stat link {};
+            if (::lstat(target_.c_str(), &link) != 0) return errno == ENOENT;
+            if (!S_ISLNK(link.st_mode)) return true;
+            std::string destination(static_cast<std::size_t>(link.st_size) + 256, '\0');
+            const ssize_t length = ::readlink(target_.c_str(), destination.data(), destination.size());
+            if (length <= 0 || static_cast<std::size_t>(length) >= destination.size()) return false;
+            destination.resize(static_cast<std::size_t>(length));
+            if (destination.front() == '/') {
+                target_ = destination;
+            } else {
+                const auto slash = target_.rfind('/');
+                target_ = slash == std::string::npos ? destination
+                                                     : target_.substr(0, slash + 1) + destination;
+            }
+        }
+        return false;
+    }
+
+    bool openInPlace() {
+        // Non-blocking open, so a pipe without a reader fails instead of hanging.
+        fd_ = ::open(target_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NONBLOCK);
+        if (fd_ < 0) return false;
+        const int flags = ::fcntl(fd_, F_GETFL);
+        if (flags >= 0) ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
+        return true;
+    }
+
+    bool createTemporary(mode_t mode) {
+        const auto slash = target_.rfind('/');
+        const std::string directory = slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
+        static std::mt19937_64 random{std::random_device{}()};
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            char name[48];
+            std::snprintf(name, sizeof name, ".chengfan-%016llx.part",
+                          static_cast<unsigned long long>(random()));
+            std::string candidate = directory + name;
+            fd_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+            if (fd_ >= 0) {
+                temporary_ = std::move(candidate);
+                return true;
+            }
+            if (errno != EEXIST) return false;
+        }
+        return false;
+    }
+
+    std::string target_;
+    std::string temporary_;
+    int fd_ = -1;
+};
+
+class FileSink final : public BodySink {
+public:
+    explicit FileSink(FileReplacement& file) : file_(file) {}
+    bool accept(const char* data, std::size_t size) override { return file_.write(data, size); }
+
+private:
+    FileReplacement& file_;
+};
+
+}  // namespace
+
+common::Bytes fetchUrl(const common::Text& url, const FetchLimits& limits) {
+    bool secure = false;
+    UrlHandle parsed = parseWebUrl(url, secure);
+    if (!parsed) return {};
+    MemorySink sink;
+    if (runGet(std::move(parsed), secure, limits, sink) == TransferEnd::Refused) return {};
+    // A read that broke off part-way still gives the bytes received until then.
+    return std::move(sink.bytes);
+}
+
+bool writeBytesToFile(const common::Text& path, const common::Bytes& content) {
+    if (path.empty()) return false;
+    const auto fileName = common::gbkToUtf8Exact(path);
+    if (!fileName) return false;
+    FileReplacement file;
+    if (!file.open(*fileName)) return false;
+    if (!file.write(reinterpret_cast<const char*>(content.data()), content.size())) return false;
+    return file.commit();
+}
+
+bool fetchAndSave(const common::Text& url, const common::Text& savePath, const FetchLimits& limits) {
+    bool secure = false;
+    UrlHandle parsed = parseWebUrl(url, secure);
+    if (!parsed || savePath.empty()) return false;
+    const auto fileName = common::gbkToUtf8Exact(savePath);
+    if (!fileName) return false;
+    // The body streams into the new file as it arrives, so a page of any size
+    // costs no more memory than one read; the save path itself changes only
+    // after the download has ended, and only when it ended complete.
+    FileReplacement file;
+    if (!file.open(*fileName)) return false;
+    FileSink sink(file);
+    if (runGet(std::move(parsed), secure, limits, sink) != TransferEnd::Complete) return false;
+    return file.commit();
+}
+
+bool probeConnection(const std::string& url, std::chrono::milliseconds timeout) {
+    initCurl();
+    const EasyHandle easy(curl_easy_init());
+    if (!easy) return false;
+    CURL* handle = easy.get();
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(handle, CURLOPT_CONNECT_ONLY, 1L);
+    // Covers the name look-up as well as the connection itself.
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeout.count()));
+    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout.count()));
+    return curl_easy_perform(handle) == CURLE_OK;
+}
+
+}  // namespace chengfan::engine
