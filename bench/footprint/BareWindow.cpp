@@ -1,0 +1,13 @@
+// The baseline for the footprint figures: an empty Qt Widgets window of the
+// main window's size, with nothing else loaded.
+#include <QApplication>
+#include <QWidget>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("bare window"));
+    window.setFixedSize(409, 572);
+    window.show();
+    return app.exec();
+}
