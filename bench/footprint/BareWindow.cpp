@@ -7,7 +7,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QWidget window;
     window.setWindowTitle(QStringLiteral("bare window"));
-    window.setFixedSize(409, 572);
+    window.setFixedSize(407, 546);  // the main window's client area
     window.show();
     return app.exec();
 }
