@@ -190,9 +190,9 @@ std::string encodeValue(std::string_view value) {
     return out;
 }
 
-// Where the first section of that name starts (the header line) and ends (the
-// offset of the next header line, or the end of the content); the key's line if
-// it is in that section; and the end of the section's last line that is not blank.
+// What an update needs to know: whether the first section of that name exists, the
+// key's line in it if there is one, and otherwise the section's last line that is
+// not blank, after which a new key goes.
 struct SectionMatch {
     bool sectionFound = false;
     bool keyFound = false;
@@ -229,6 +229,119 @@ SectionMatch findEntry(std::string_view content, std::string_view section, std::
     return match;
 }
 
+// ---- lookup ----
+//
+// A lookup must cost little more than reading the file, even with 100,000 tasks in
+// one section. Rather than classify every line, it searches with memchr for the
+// '[' that can open a section header and, for a key without ASCII letters (task
+// numbers), with memmem for the key itself; each hit is then checked to stand where
+// the line-by-line reading would take it. Keys with letters are compared line by
+// line within their section, which is small for those keys.
+
+// The end of the line holding pos: the offset of its CR or LF, or the content's end.
+std::size_t lineEndFrom(std::string_view content, std::size_t pos) {
+    const char* data = content.data();
+    const std::size_t size = content.size();
+    const void* lf = std::memchr(data + pos, '\n', size - pos);
+    const std::size_t lfPos = lf == nullptr ? size : static_cast<std::size_t>(static_cast<const char*>(lf) - data);
+    const void* cr = std::memchr(data + pos, '\r', lfPos - pos);
+    return cr == nullptr ? lfPos : static_cast<std::size_t>(static_cast<const char*>(cr) - data);
+}
+
+std::size_t nextLineStart(std::string_view content, std::size_t lineEnd) {
+    if (lineEnd >= content.size()) return content.size();
+    if (content[lineEnd] == '\r' && lineEnd + 1 < content.size() && content[lineEnd + 1] == '\n') return lineEnd + 2;
+    return lineEnd + 1;
+}
+
+// Whether only blanks stand between the start of pos's line and pos; lineStart
+// receives that start.
+bool atLineStart(std::string_view content, std::size_t floor, std::size_t pos, std::size_t& lineStart) {
+    std::size_t i = pos;
+    while (i > floor && isBlank(content[i - 1])) --i;
+    lineStart = i;
+    return i == floor || isLineEnd(content[i - 1]);
+}
+
+struct SectionBody {
+    std::size_t begin = 0;  // the line after the header
+    std::size_t end = 0;    // the start of the next header line, or the content's end
+};
+
+// The body of the first section of that name.
+std::optional<SectionBody> findSectionBody(std::string_view content, std::string_view section) {
+    const char* data = content.data();
+    const std::size_t size = content.size();
+    std::optional<SectionBody> body;
+    std::size_t pos = 0;
+    while (pos < size) {
+        const void* hit = std::memchr(data + pos, '[', size - pos);
+        if (hit == nullptr) break;
+        const std::size_t open = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
+        std::size_t lineStart = 0;
+        if (!atLineStart(content, 0, open, lineStart)) {
+            pos = open + 1;
+            continue;
+        }
+        const std::size_t end = lineEndFrom(content, open);
+        const std::string_view line = content.substr(open, end - open);
+        const std::size_t close = lastClosingBracket(line, 1);
+        pos = nextLineStart(content, end);
+        if (close == std::string_view::npos) continue;  // a key line, not a header
+        if (body) {
+            body->end = lineStart;
+            return body;
+        }
+        if (sameName(trimBlanks(line.substr(1, close - 1)), section)) body = SectionBody{pos, size};
+    }
+    return body;
+}
+
+bool holdsAsciiLetter(std::string_view s) {
+    for (const char c : s) {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return true;
+    }
+    return false;
+}
+
+// The raw value (after '=', up to the line end) of the first line of the body
+// whose key is key.
+std::optional<std::string_view> findRawValue(std::string_view content, const SectionBody& body,
+                                             std::string_view key) {
+    const bool searchable = !key.empty() && key.front() != '[' && key.front() != ';' &&
+                            key.find_first_of(std::string_view("=\r\n", 3)) == std::string_view::npos &&
+                            !holdsAsciiLetter(key);
+    if (!searchable) {
+        LineScanner scanner(content.substr(body.begin, body.end - body.begin));
+        Line line;
+        while (scanner.next(line)) {
+            if (line.kind == Line::Entry && sameName(line.name, key)) {
+                return content.substr(body.begin + line.valueBegin, line.end - line.valueBegin);
+            }
+        }
+        return std::nullopt;
+    }
+    // The key has no letters to fold, so the line that names it holds its exact
+    // bytes at its start, after blanks, followed by blanks and '='. Such a line is
+    // neither a comment nor a header, as the key starts with neither ';' nor '['.
+    const char* data = content.data();
+    std::size_t pos = body.begin;
+    while (pos < body.end) {
+        const void* hit = ::memmem(data + pos, body.end - pos, key.data(), key.size());
+        if (hit == nullptr) return std::nullopt;
+        const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
+        pos = at + 1;
+        std::size_t lineStart = 0;
+        if (!atLineStart(content, body.begin, at, lineStart)) continue;
+        std::size_t after = at + key.size();
+        while (after < body.end && isBlank(data[after])) ++after;
+        if (after >= body.end || data[after] != '=') continue;
+        const std::size_t valueBegin = after + 1;
+        return content.substr(valueBegin, lineEndFrom(content, valueBegin) - valueBegin);
+    }
+    return std::nullopt;
+}
+
 bool storableName(std::string_view name) {
     if (name.empty()) return false;
     if (holdsLineBreak(name)) return false;
@@ -259,26 +372,38 @@ private:
 
 enum class ReadOutcome { Read, Missing, Failed };
 
-// The whole file in one read where the system allows it. The buffer is not
-// zero-filled first: a value lookup should cost little more than the read itself.
-ReadOutcome readWholeFile(const std::string& path, std::string& out) {
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+// The bytes of a whole file. The buffer is not zero-filled first and is not copied
+// again afterwards: a value lookup should cost little more than the read itself.
+class FileBytes {
+public:
+    std::string_view view() const { return {data_.get(), size_}; }
+    ReadOutcome read(const std::string& path);
+
+private:
+    std::unique_ptr<char[]> data_;
+    std::size_t size_ = 0;
+};
+
+ReadOutcome FileBytes::read(const std::string& path) {
+    // O_NONBLOCK: a FIFO put in the file's place must not hang the program; it is
+    // refused below like any other file that is not a regular one.
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0) return errno == ENOENT || errno == ENOTDIR ? ReadOutcome::Missing : ReadOutcome::Failed;
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) return ReadOutcome::Failed;
     if (!S_ISREG(st.st_mode)) return ReadOutcome::Failed;
-    std::size_t capacity = static_cast<std::size_t>(st.st_size) + 1;  // +1 sees growth
+    std::size_t capacity = static_cast<std::size_t>(st.st_size) + 1;  // +1 sees a file that grew
     std::size_t used = 0;
-    auto buffer = std::make_unique_for_overwrite<char[]>(capacity);
+    data_ = std::make_unique_for_overwrite<char[]>(capacity);
     for (;;) {
         if (used == capacity) {
             const std::size_t bigger = capacity * 2;
             auto grown = std::make_unique_for_overwrite<char[]>(bigger);
-            std::memcpy(grown.get(), buffer.get(), used);
-            buffer = std::move(grown);
+            std::memcpy(grown.get(), data_.get(), used);
+            data_ = std::move(grown);
             capacity = bigger;
         }
-        const ssize_t n = ::read(fd.get(), buffer.get() + used, capacity - used);
+        const ssize_t n = ::read(fd.get(), data_.get() + used, capacity - used);
         if (n < 0) {
             if (errno == EINTR) continue;
             return ReadOutcome::Failed;
@@ -286,7 +411,7 @@ ReadOutcome readWholeFile(const std::string& path, std::string& out) {
         if (n == 0) break;
         used += static_cast<std::size_t>(n);
     }
-    out.assign(buffer.get(), used);
+    size_ = used;
     return ReadOutcome::Read;
 }
 
@@ -384,10 +509,11 @@ std::optional<std::string> iniLookup(std::string_view content, std::string_view 
                                      std::string_view key) {
     section = trimBlanks(section);
     key = trimBlanks(key);
-    const SectionMatch match = findEntry(content, section, key);
-    if (!match.keyFound) return std::nullopt;
-    const Line& line = match.keyLine;
-    return std::string(decodeValue(content.substr(line.valueBegin, line.end - line.valueBegin)));
+    const std::optional<SectionBody> body = findSectionBody(content, section);
+    if (!body) return std::nullopt;
+    const std::optional<std::string_view> raw = findRawValue(content, *body, key);
+    if (!raw) return std::nullopt;
+    return std::string(decodeValue(*raw));
 }
 
 std::optional<std::string> iniUpdate(std::string_view content, std::string_view section,
@@ -438,24 +564,25 @@ std::optional<std::string> iniUpdate(std::string_view content, std::string_view 
 
 std::optional<std::string> readIniValue(const std::string& path, std::string_view section,
                                         std::string_view key) {
-    std::string content;
-    if (readWholeFile(path, content) != ReadOutcome::Read) return std::nullopt;
-    return iniLookup(content, section, key);
+    FileBytes bytes;
+    if (bytes.read(path) != ReadOutcome::Read) return std::nullopt;
+    return iniLookup(bytes.view(), section, key);
 }
 
 bool writeIniValue(const std::string& path, std::string_view section, std::string_view key,
                    std::string_view value) {
     const std::string target = resolveTarget(path);
-    std::string content;
+    FileBytes bytes;
     struct stat st {};
     const bool exists = ::stat(target.c_str(), &st) == 0;
     if (exists) {
         if (!S_ISREG(st.st_mode) || isReadOnly(st)) return false;
         // A file that cannot be read must not be replaced by one made without it.
-        if (readWholeFile(target, content) != ReadOutcome::Read) return false;
+        if (bytes.read(target) != ReadOutcome::Read) return false;
     } else if (errno != ENOENT) {
         return false;
     }
+    const std::string_view content = bytes.view();
     const std::optional<std::string> updated = iniUpdate(content, section, key, value);
     if (!updated) return false;
     if (exists && *updated == content) return true;

@@ -63,6 +63,23 @@ TEST(IniLookup, ReadsAsTheWindowsProfileFunctionsDo) {
         {"GBK ']' second byte in a section name", "[\xB1\x5D]\r\nk=v\r\n", "\xB1\x5D", "k", "v"},
         {"GBK ']' second byte without a real ']'", "[s]\r\n[\xB1\x5D\r\nk=v\r\n", "s", "k", "v"},
         {"zero byte in a value", "[s]\r\nk=a\0b\r\n"s, "s", "k", "a\0b"s},
+        // Task numbers: keys without letters, which are searched for as bytes.
+        {"number key after blanks", "[s]\r\n  12 \t= v\r\n", "s", "12", "v"},
+        {"number key, LF line ends", "[s]\n1=a\n12=b\n", "s", "12", "b"},
+        {"number key, CR line ends", "[s]\r1=a\r12=b\r13=c", "s", "12", "b"},
+        {"number key on the last line without line end", "[s]\r\n12=v", "s", "12", "v"},
+        {"longer key is another key", "[s]\r\n123=a\r\n312=b\r\n12=c\r\n", "s", "12", "c"},
+        {"number key inside a value", "[s]\r\nx=12=no\r\nx= 12=no\r\n", "s", "12", std::nullopt},
+        {"number key without '='", "[s]\r\n12\r\n12 x=no\r\n12=v\r\n", "s", "12", "v"},
+        {"commented number key", "[s]\r\n;12=a\r\n \t; 12=b\r\n", "s", "12", std::nullopt},
+        {"number key before any section", "12=x\r\n[s]\r\n", "s", "12", std::nullopt},
+        {"number key of the section before", "[t]\r\n12=x\r\n[s]\r\n", "s", "12", std::nullopt},
+        {"number key of the section after", "[s]\r\na=1\r\n \t[t]\r\n12=x\r\n", "s", "12", std::nullopt},
+        {"number key of the second section of a name", "[s]\r\na=1\r\n[s]\r\n12=x\r\n", "s", "12", std::nullopt},
+        {"first of two number keys wins", "[s]\r\n12=a\r\n 12=b\r\n", "s", "12", "a"},
+        {"'[' inside a line is no header", "[a]\r\nx=[s]\r\n y [s]\r\n[s]\r\nx=a [t] b\r\n12=v\r\n", "s", "12", "v"},
+        {"'[' line without ']' keeps the section going", "[s]\r\n[x=1\r\n12=v\r\n", "s", "12", "v"},
+        {"GBK key without letters", "[s]\r\n\xB1\x31\xCA\xB1=a\r\n\xCA\xB1=b\r\n", "s", "\xCA\xB1", "b"},
     };
     for (const LookupCase& c : cases) {
         SCOPED_TRACE(c.name);
