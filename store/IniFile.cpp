@@ -263,19 +263,19 @@ bool atLineStart(std::string_view content, std::size_t floor, std::size_t pos, s
     return i == floor || isLineEnd(content[i - 1]);
 }
 
-struct SectionBody {
-    std::size_t begin = 0;  // the line after the header
-    std::size_t end = 0;    // the start of the next header line, or the content's end
+// The next section header line that starts within [from, to): its '[' and the
+// start of the following line. A header is a line whose first non-blank byte is
+// '[' and that holds a closing ']'.
+struct HeaderLine {
+    std::size_t open = std::string_view::npos;
+    std::size_t next = 0;
 };
 
-// The body of the first section of that name.
-std::optional<SectionBody> findSectionBody(std::string_view content, std::string_view section) {
+HeaderLine nextHeader(std::string_view content, std::size_t from, std::size_t to) {
     const char* data = content.data();
-    const std::size_t size = content.size();
-    std::optional<SectionBody> body;
-    std::size_t pos = 0;
-    while (pos < size) {
-        const void* hit = std::memchr(data + pos, '[', size - pos);
+    std::size_t pos = from;
+    while (pos < to) {
+        const void* hit = std::memchr(data + pos, '[', to - pos);
         if (hit == nullptr) break;
         const std::size_t open = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
         std::size_t lineStart = 0;
@@ -284,17 +284,26 @@ std::optional<SectionBody> findSectionBody(std::string_view content, std::string
             continue;
         }
         const std::size_t end = lineEndFrom(content, open);
-        const std::string_view line = content.substr(open, end - open);
-        const std::size_t close = lastClosingBracket(line, 1);
-        pos = nextLineStart(content, end);
-        if (close == std::string_view::npos) continue;  // a key line, not a header
-        if (body) {
-            body->end = lineStart;
-            return body;
+        const std::size_t next = nextLineStart(content, end);
+        if (lastClosingBracket(content.substr(open, end - open), 1) != std::string_view::npos) {
+            return HeaderLine{open, next};
         }
-        if (sameName(trimBlanks(line.substr(1, close - 1)), section)) body = SectionBody{pos, size};
+        pos = next;  // a line such as "[k=v" is a key line, not a header
     }
-    return body;
+    return HeaderLine{};
+}
+
+// The start of the body (the line after the header) of the first section of that name.
+std::optional<std::size_t> findSectionBody(std::string_view content, std::string_view section) {
+    std::size_t pos = 0;
+    for (;;) {
+        const HeaderLine header = nextHeader(content, pos, content.size());
+        if (header.open == std::string_view::npos) return std::nullopt;
+        const std::string_view line = content.substr(header.open, lineEndFrom(content, header.open) - header.open);
+        const std::size_t close = lastClosingBracket(line, 1);
+        if (sameName(trimBlanks(line.substr(1, close - 1)), section)) return header.next;
+        pos = header.next;
+    }
 }
 
 bool holdsAsciiLetter(std::string_view s) {
@@ -304,19 +313,22 @@ bool holdsAsciiLetter(std::string_view s) {
     return false;
 }
 
-// The raw value (after '=', up to the line end) of the first line of the body
-// whose key is key.
-std::optional<std::string_view> findRawValue(std::string_view content, const SectionBody& body,
+// The raw value (after '=', up to the line end) of the first line of the section
+// body whose key is key. The body ends at the next header, which is searched for
+// only as far as the key's first occurrence, so an early task of a long list is
+// found without reading the rest of the list.
+std::optional<std::string_view> findRawValue(std::string_view content, std::size_t bodyBegin,
                                              std::string_view key) {
     const bool searchable = !key.empty() && key.front() != '[' && key.front() != ';' &&
                             key.find_first_of(std::string_view("=\r\n", 3)) == std::string_view::npos &&
                             !holdsAsciiLetter(key);
     if (!searchable) {
-        LineScanner scanner(content.substr(body.begin, body.end - body.begin));
+        LineScanner scanner(content.substr(bodyBegin));
         Line line;
         while (scanner.next(line)) {
+            if (line.kind == Line::Header) break;
             if (line.kind == Line::Entry && sameName(line.name, key)) {
-                return content.substr(body.begin + line.valueBegin, line.end - line.valueBegin);
+                return content.substr(bodyBegin + line.valueBegin, line.end - line.valueBegin);
             }
         }
         return std::nullopt;
@@ -325,17 +337,21 @@ std::optional<std::string_view> findRawValue(std::string_view content, const Sec
     // bytes at its start, after blanks, followed by blanks and '='. Such a line is
     // neither a comment nor a header, as the key starts with neither ';' nor '['.
     const char* data = content.data();
-    std::size_t pos = body.begin;
-    while (pos < body.end) {
-        const void* hit = ::memmem(data + pos, body.end - pos, key.data(), key.size());
+    const std::size_t size = content.size();
+    std::size_t pos = bodyBegin;
+    std::size_t headerFreeUpTo = bodyBegin;
+    while (pos < size) {
+        const void* hit = ::memmem(data + pos, size - pos, key.data(), key.size());
         if (hit == nullptr) return std::nullopt;
         const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
+        if (nextHeader(content, headerFreeUpTo, at).open != std::string_view::npos) return std::nullopt;
+        headerFreeUpTo = at;
         pos = at + 1;
         std::size_t lineStart = 0;
-        if (!atLineStart(content, body.begin, at, lineStart)) continue;
+        if (!atLineStart(content, bodyBegin, at, lineStart)) continue;
         std::size_t after = at + key.size();
-        while (after < body.end && isBlank(data[after])) ++after;
-        if (after >= body.end || data[after] != '=') continue;
+        while (after < size && isBlank(data[after])) ++after;
+        if (after >= size || data[after] != '=') continue;
         const std::size_t valueBegin = after + 1;
         return content.substr(valueBegin, lineEndFrom(content, valueBegin) - valueBegin);
     }
@@ -509,7 +525,7 @@ std::optional<std::string> iniLookup(std::string_view content, std::string_view 
                                      std::string_view key) {
     section = trimBlanks(section);
     key = trimBlanks(key);
-    const std::optional<SectionBody> body = findSectionBody(content, section);
+    const std::optional<std::size_t> body = findSectionBody(content, section);
     if (!body) return std::nullopt;
     const std::optional<std::string_view> raw = findRawValue(content, *body, key);
     if (!raw) return std::nullopt;

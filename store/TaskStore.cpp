@@ -80,7 +80,8 @@ bool TaskStore::writeLoopMinutes(std::string_view loopMinutes) const {
 bool TaskStore::clearAll() const {
     const std::string path = configPath();
     struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT;
+    // No file, or no directory to hold one: there is nothing to clear.
+    if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT || errno == ENOTDIR;
     // A read-only Config.ini is refused here as it is by every write.
     if (S_ISREG(st.st_mode) && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return false;
     return ::unlink(path.c_str()) == 0 || errno == ENOENT;

@@ -230,6 +230,7 @@ TEST_F(TaskStoreTest, WriteThroughARegularFileFailsAndCreatesNothing) {
     EXPECT_FALSE(broken.writeUrl("1", "http://a/"));
     EXPECT_FALSE(broken.writeTaskCount("1"));
     EXPECT_EQ(broken.readUrl("1"), "");
+    EXPECT_TRUE(broken.clearAll());  // there is no Config.ini to clear
     EXPECT_EQ(readFileBytes(dir.file("notadir")), "plain file");
 
     const TaskStore missing(dir.file("no/such/dir"));
