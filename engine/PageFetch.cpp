@@ -49,21 +49,35 @@ using UrlHandle = std::unique_ptr<CURLU, UrlCleanup>;
 using HeaderList = std::unique_ptr<curl_slist, ListCleanup>;
 using CurlString = std::unique_ptr<char, CurlStringCleanup>;
 
-// The URL's bytes go out unchanged, as the desktop platform sends them: only a
-// space and the bytes of 0x80 and above (GBK characters) become %XX escapes of
-// their own values; existing escapes and every other byte stay as they are.
+// The URL's bytes go out unchanged, as the desktop platform sends them: a space
+// and every GBK character become %XX escapes of their own byte values (both
+// bytes of a character, even a second byte that looks like ASCII, such as the
+// backslash of 0x90 0x5C), as does any other byte of 0x80 and above; existing
+// escapes and every other byte stay as they are.
 std::string escapeUrlBytes(std::string_view url) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string escaped;
     escaped.reserve(url.size());
-    for (const char c : url) {
-        const auto byte = static_cast<unsigned char>(c);
+    const auto escape = [&](unsigned char byte) {
+        escaped += '%';
+        escaped += kHex[byte >> 4];
+        escaped += kHex[byte & 0x0F];
+    };
+    for (std::size_t i = 0; i < url.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(url[i]);
+        if (byte >= 0x81 && byte <= 0xFE && i + 1 < url.size()) {
+            const auto trail = static_cast<unsigned char>(url[i + 1]);
+            if (trail >= 0x40 && trail <= 0xFE && trail != 0x7F) {
+                escape(byte);
+                escape(trail);
+                ++i;
+                continue;
+            }
+        }
         if (byte == 0x20 || byte >= 0x80) {
-            escaped += '%';
-            escaped += kHex[byte >> 4];
-            escaped += kHex[byte & 0x0F];
+            escape(byte);
         } else {
-            escaped += c;
+            escaped += static_cast<char>(byte);
         }
     }
     return escaped;

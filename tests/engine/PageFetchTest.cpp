@@ -14,6 +14,7 @@
 #include "engine/PageFetchTestServer.h"
 #include "support/TempDir.h"
 #include "engine/PageFetch.h"
+#include "engine/SystemServices.h"
 
 namespace chengfan::engine {
 namespace {
@@ -108,6 +109,8 @@ TEST_F(PageFetchTest, SendsExactlyTheRequestHead) {
         {"GBK bytes and spaces escaped as their own values, escapes kept",
          server_.http("/echo/a b/\xD6\xD0%41?q=\xCE\xC4 z"),
          head("/echo/a%20b/%D6%D0%41?q=%CE%C4%20z", httpHost())},
+        {"both bytes of a GBK character escaped, ASCII-looking second bytes too",
+         server_.http("/echo/\x81\x40\x90\x5C?\xD6/\xD6"), head("/echo/%81%40%90%5C?%D6/%D6", httpHost())},
         {"other characters unchanged", server_.http("/echo/~a!*'();:@&=+$,[]|{}^"),
          head("/echo/~a!*'();:@&=+$,[]|{}^", httpHost())},
         {"upper-case scheme", "HTTP://127.0.0.1:" + std::to_string(server_.httpPort()) + "/echo",
@@ -307,6 +310,18 @@ TEST_F(PageFetchTest, ProbeConnectsToTheHostOrItsProxy) {
         ScopedEnv env("http_proxy", c.proxy);
         EXPECT_EQ(probeConnection(c.url, 500ms), c.reachable);
     }
+}
+
+TEST_F(PageFetchTest, NetworkServiceUsesItsLimits) {
+    // Only the test root in the service's limits lets these downloads through.
+    CurlNetwork network(trusting_);
+    EXPECT_EQ(text(network.fetchUrl(server_.https("/length/20"))), patternBytes(20));
+    const std::string path = dir_.file("page.html");
+    network.fetchAndSave(server_.https("/length/30"), path);
+    EXPECT_EQ(readFileBytes(path), patternBytes(30));
+    // And its stall limit, not the default half minute, ends a silent download.
+    network.fetchAndSave(server_.http("/stall-body/10"), path);
+    EXPECT_EQ(readFileBytes(path), patternBytes(30));
 }
 
 }  // namespace
