@@ -212,6 +212,19 @@ TEST_F(PageFetchTest, DownloadsGoThroughTheEnvironmentsProxy) {
     EXPECT_EQ(text(fetchUrl(url, quick_)), "");
 }
 
+TEST_F(PageFetchTest, SecureDownloadsTunnelThroughTheEnvironmentsProxy) {
+    RefusingPort refusing;
+    const std::string target = "127.0.0.1:" + std::to_string(refusing.port());
+    const std::string url = "https://" + target + "/echo";
+    {
+        // The proxy tunnels every loopback CONNECT to the test server's TLS port.
+        ScopedEnv proxy("https_proxy", server_.http("").c_str());
+        EXPECT_EQ(text(fetchUrl(url, trusting_)), head("/echo", target));
+        EXPECT_EQ(text(fetchUrl(url, quick_)), "");  // the certificate is still checked
+    }
+    EXPECT_EQ(text(fetchUrl(url, trusting_)), "");
+}
+
 TEST_F(PageFetchTest, SaveReplacesOnlyAfterACompleteDownload) {
     RefusingPort refusing;
     const std::string earlier(1000, 'e');

@@ -26,6 +26,11 @@ wire. The path chooses the behaviour:
   /stall-head           silence; a client still there after the hold time gets
                         a complete response with the body "late"
 
+As a proxy it takes requests that name a whole URL (answered by the path as
+above) and CONNECT to any 127.0.0.1 port, which it tunnels to its own TLS port,
+so a download that reaches the answer went through the proxy. It never
+connects anywhere else.
+
 Pattern byte i is (i * 7 + i // 256) % 256: zero bytes included, no period a
 cut-off could hide in.
 """
@@ -106,6 +111,9 @@ class Handler(socketserver.BaseRequestHandler):
         head = head[:head.index(b"\r\n\r\n") + 4]
         line = head.split(b"\r\n", 1)[0]
         parts = line.split(b" ")
+        if parts[0] == b"CONNECT":
+            self.tunnel(sock, parts[1] if len(parts) > 1 else b"")
+            return
         target = parts[1] if len(parts) > 1 else b"/"
         # A proxied request names the whole URL; the behaviour is its path.
         if target.startswith(b"http://") or target.startswith(b"https://"):
@@ -158,6 +166,39 @@ class Handler(socketserver.BaseRequestHandler):
         else:
             sock.sendall(response(404, b"<html>unknown</html>"))
 
+    def tunnel(self, sock, target):
+        if not target.startswith(b"127.0.0.1:"):
+            sock.sendall(b"HTTP/1.0 403 Forbidden\r\n\r\n")
+            return
+        try:
+            inner = socket.create_connection(("127.0.0.1", self.server.tls_port))
+        except OSError:
+            sock.sendall(b"HTTP/1.0 502 Bad Gateway\r\n\r\n")
+            return
+        sock.sendall(b"HTTP/1.0 200 Connection established\r\n\r\n")
+        sock.settimeout(None)
+
+        def pump(source, sink):
+            try:
+                while True:
+                    data = source.recv(65536)
+                    if not data:
+                        break
+                    sink.sendall(data)
+            except OSError:
+                pass
+            for end in (source, sink):
+                try:
+                    end.shutdown(socket.SHUT_RDWR)
+                except OSError:
+                    pass
+
+        back = threading.Thread(target=pump, args=(inner, sock), daemon=True)
+        back.start()
+        pump(sock, inner)
+        back.join()
+        inner.close()
+
     @staticmethod
     def hold(sock):
         """Waits for the hold time; False when the client went away first."""
@@ -204,6 +245,7 @@ def main():
 
     plain = PlainServer(("127.0.0.1", 0), Handler)
     secure = TlsServer(("127.0.0.1", 0), Handler, context)
+    plain.tls_port = secure.tls_port = secure.server_address[1]
     for server in (plain, secure):
         threading.Thread(target=server.serve_forever, daemon=True).start()
     sys.stdout.write("http %d\nhttps %d\n" % (plain.server_address[1],
