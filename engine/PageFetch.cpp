@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
@@ -30,6 +31,12 @@ constexpr long kReadBufferSize = 102400;
 void initCurl() {
     static const bool initialised = [] { return curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; }();
     (void)initialised;
+}
+
+// A time limit as libcurl takes it; at least 1 ms, since 0 means its own default
+// of five minutes.
+long boundInMilliseconds(std::chrono::milliseconds limit) {
+    return static_cast<long>(std::max<std::chrono::milliseconds::rep>(1, limit.count()));
 }
 
 struct EasyCleanup {
@@ -143,7 +150,13 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* contex
     auto& transfer = *static_cast<Transfer*>(context);
     transfer.lastActivity = Clock::now();
     const std::size_t length = size * count;
-    return transfer.sink->accept(data, length) ? length : 0;
+    try {
+        return transfer.sink->accept(data, length) ? length : 0;
+    } catch (...) {
+        // Out of memory for a body gathered in memory: the read ends here, and
+        // no exception may unwind through libcurl.
+        return 0;
+    }
 }
 
 std::size_t onHeader(char*, std::size_t size, std::size_t count, void* context) {
@@ -207,8 +220,7 @@ TransferEnd runGet(UrlHandle url, bool secure, const FetchLimits& limits, BodySi
     curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
     curl_easy_setopt(handle, CURLOPT_USERAGENT, kUserAgent);
     curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS,
-                     static_cast<long>(limits.connectTimeout.count()));
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, boundInMilliseconds(limits.connectTimeout));
     curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, kReadBufferSize);
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
@@ -352,7 +364,8 @@ private:
 
     bool createTemporary(mode_t mode) {
         const auto slash = target_.rfind('/');
-        const std::string directory = slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
+        const std::string directory =
+            slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
         static std::mt19937_64 random{std::random_device{}()};
         for (int attempt = 0; attempt < 100; ++attempt) {
             char name[48];
@@ -431,8 +444,8 @@ bool probeConnection(const std::string& url, std::chrono::milliseconds timeout) 
     curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(handle, CURLOPT_CONNECT_ONLY, 1L);
     // Covers the name look-up as well as the connection itself.
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeout.count()));
-    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout.count()));
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, boundInMilliseconds(timeout));
+    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, boundInMilliseconds(timeout));
     return curl_easy_perform(handle) == CURLE_OK;
 }
 
