@@ -1,0 +1,55 @@
+#include "ui/AboutWindow.h"
+
+#include <QRect>
+#include <QSize>
+#include <QWebEngineLoadingInfo>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include "engine/BuildSettings.h"
+#include "ui/DialogSupport.h"
+#include "ui/Icon.h"
+
+namespace chengfan::ui {
+
+AboutWindow::AboutWindow(QWidget* parent) : AboutWindow(aboutPageAddress(), parent) {}
+
+AboutWindow::AboutWindow(const QUrl& page, QWidget* parent) : QDialog(parent) {
+    setUpDialog(*this, QStringLiteral("AboutWindow"), QStringLiteral("澄帆3.0关于"), QSize(640, 370));
+    setWindowIcon(programIcon());
+
+    browser_ = new QWebEngineView(this);
+    browser_->setObjectName(QStringLiteral("超文本浏览框1"));
+    browser_->setGeometry(QRect(0, 0, 640, 336));
+
+    // A page that cannot be loaded (offline, host down) gives the program's own
+    // short page rather than the browser's error page. Only the about page itself
+    // is replaced: once it has shown, a failed link is the browser's business.
+    connect(browser_->page(), &QWebEnginePage::loadingChanged, this,
+            [this](const QWebEngineLoadingInfo& info) {
+                if (pageShown_) return;
+                if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus) {
+                    pageShown_ = true;
+                } else if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus) {
+                    pageShown_ = true;
+                    browser_->setHtml(fallbackPageHtml());
+                }
+            });
+    browser_->setUrl(page);
+}
+
+QUrl AboutWindow::aboutPageAddress() {
+    return QUrl(QString::fromUtf8(engine::kPublisherHost) + QString::fromUtf8(engine::kAboutPagePath));
+}
+
+QString AboutWindow::fallbackPageHtml() {
+    return QStringLiteral(
+        "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>澄帆 3.0</title></head>"
+        "<body style=\"font-family: sans-serif; margin: 24px;\">"
+        "<h2>澄帆 3.0</h2>"
+        "<p>把动态网页定时保存为静态文件的小工具。</p>"
+        "<p>关于页面暂时无法打开，请检查网络后重新打开本窗口。</p>"
+        "</body></html>");
+}
+
+}  // namespace chengfan::ui
