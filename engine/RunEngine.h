@@ -28,6 +28,8 @@ public:
     bool checkForcedUpdate();
 
     // A tick of one of the timers 时钟1 to 时钟5; 时钟6 belongs to the window.
+    // A tick of 时钟1 or 时钟2 that comes while a run step waits in one of its
+    // messages is dropped: the boxes do not stack up while nobody closes them.
     void timerTick(TimerId id);
 
     // The period writes a dialog button makes before its dialog opens.
@@ -38,6 +40,8 @@ private:
     const store::TaskStore& store_;
     common::KeptTexts& kept_;
     Services services_;
+    // How many run steps are on the stack; above 0 while one waits in a message.
+    int stepDepth_ = 0;
 };
 
 }  // namespace chengfan::engine
