@@ -196,7 +196,7 @@ TEST_F(RunCycle, TheNextTaskIsDecidedByItsUrlAlone) {
         std::vector<std::string> remaining;
         rig.engine.runStep();
         remaining.push_back(rig.state.text(Field::remainingTasks));
-        while (rig.state.timerPeriod(TimerId::timer2) != 0) {
+        for (int step = 0; step < 10 && rig.state.timerPeriod(TimerId::timer2) != 0; ++step) {
             rig.timers.advance(10000);
             remaining.push_back(rig.state.text(Field::remainingTasks));
         }
