@@ -46,6 +46,7 @@ private slots:
     void saveStoresTaskAndCount();
     void saveRefuses_data();
     void saveRefuses();
+    void storedBytesGoBackUnchanged();
     void clearAllThenAdd();
     void failedWritesAreReported();
     void failedClearKeepsBoxes();
@@ -211,6 +212,30 @@ void NewTaskWindowTest::saveRefuses() {
     QCOMPARE(s.messages.shown(), QStringList{message});
     QVERIFY(!fileExists(s.store.configPath()));
     QCOMPARE(box(window, "编辑框1")->text(), url);
+}
+
+void NewTaskWindowTest::storedBytesGoBackUnchanged() {
+    // Bytes that are not clean GBK (written by another tool) show as U+FFFD, but
+    // saving the task unchanged must not rewrite them, nor save it under a new key.
+    Setting s;
+    const std::string key = "7\xFF";
+    const std::string url = "http://h/\xFF\xFE";
+    QVERIFY(s.store.writeUrl(key, url));
+    QVERIFY(s.store.writeSavePath(key, "d:\\a.html"));
+    QVERIFY(s.store.writeTaskCount(key));
+    const std::string before = readFileBytes(s.store.configPath());
+
+    ui::NewTaskWindow window(s.store, s.kept, s.messages);
+    QVERIFY(box(window, "编辑框3")->text().contains(QChar::ReplacementCharacter));
+    click(window, "按钮3");
+    QCOMPARE(s.messages.shown(), QStringList{"第" + unicode(key) + "条任务保存成功"});
+    QCOMPARE(raw(s.messages.texts.front()), raw(gbk("第") + key + gbk("条任务保存成功")));
+    QCOMPARE(raw(readFileBytes(s.store.configPath())), raw(before));
+
+    // An edited URL is converted from what the box shows.
+    type(window, "编辑框1", "http://h/新");
+    click(window, "按钮3");
+    QCOMPARE(raw(s.store.readUrl(key)), raw(gbk("http://h/新")));
 }
 
 void NewTaskWindowTest::clearAllThenAdd() {
