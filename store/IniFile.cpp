@@ -364,6 +364,22 @@ bool storableName(std::string_view name) {
     return name.find('\0') == std::string_view::npos;
 }
 
+// A name whose last byte is a GBK lead byte without its second byte: in a header
+// that lead byte would take the closing ']' as its second byte, and the section
+// would never be found again.
+bool endsInHalfCharacter(std::string_view name) {
+    std::size_t i = 0;
+    while (i < name.size()) {
+        if (isGbkLead(static_cast<unsigned char>(name[i]))) {
+            if (i + 1 == name.size()) return true;
+            i += 2;
+        } else {
+            ++i;
+        }
+    }
+    return false;
+}
+
 // ---- files ----
 
 class FileDescriptor {
@@ -537,6 +553,7 @@ std::optional<std::string> iniUpdate(std::string_view content, std::string_view 
     section = trimBlanks(section);
     key = trimBlanks(key);
     if (!storableName(section) || !storableName(key)) return std::nullopt;
+    if (endsInHalfCharacter(section)) return std::nullopt;
     // A key that would read as a comment, a section header or a shorter key.
     if (key.front() == ';' || key.front() == '[' || key.find('=') != std::string_view::npos) {
         return std::nullopt;

@@ -159,6 +159,7 @@ TEST(IniUpdate, RefusesWhatCannotBeStored) {
         {"key that reads as a comment", "s", ";k", "v"},
         {"key that reads as a section", "s", "[k]", "v"},
         {"key holding '='", "s", "a=b", "v"},
+        {"section ending in half a GBK character", "s\x81", "k", "v"},
     };
     for (const Refused& c : cases) {
         SCOPED_TRACE(c.name);
