@@ -16,3 +16,4 @@ ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
 # The core again under AddressSanitizer and UndefinedBehaviorSanitizer, then
 # each fuzz target for a bounded time from its seed corpus.
 scripts/sanitize.sh
+scripts/fuzz.sh
