@@ -1,0 +1,17 @@
+#include "Figures.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+namespace chengfan::reliability {
+
+void reportFigures(const std::string& name, const std::string& figures) {
+    std::printf("[ FIGURES  ] %s: %s\n", name.c_str(), figures.c_str());
+    std::error_code ignored;
+    std::filesystem::create_directories(CHENGFAN_FIGURES_DIR, ignored);
+    std::ofstream out(std::string(CHENGFAN_FIGURES_DIR) + "/" + name + ".txt", std::ios::trunc);
+    out << name << ": " << figures << "\n";
+}
+
+}  // namespace chengfan::reliability
