@@ -12,6 +12,7 @@ cmake --build "$build" -j"$(nproc)"
 
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
+cat "$build"/tests/reliability/figures/*.txt  # faults tried, survived, bytes lost
 
 # The core again under AddressSanitizer and UndefinedBehaviorSanitizer, then
 # each fuzz target for a bounded time from its seed corpus.

@@ -75,8 +75,11 @@ void checkNumber(double x) {
     }
     const double back = textToNumber(text);
     // Rounding to 13 significant digits moves a value by at most half a unit of
-    // the 13th digit: 5e-13 of its magnitude.
-    const double bound = 5.0e-13 * std::abs(x) * (1 + 1e-9) + std::numeric_limits<double>::denorm_min();
+    // the 13th digit, 5e-13 of its magnitude; reading the text back to the
+    // nearest double adds up to half a unit in the last place.
+    const double magnitude = std::abs(x);
+    const double ulp = std::nextafter(magnitude, std::numeric_limits<double>::infinity()) - magnitude;
+    const double bound = 5.0e-13 * magnitude + ulp;
     FUZZ_CHECK(std::abs(back - x) <= bound, "%.17g -> \"%s\" -> %.17g", x, text.c_str(), back);
 }
 

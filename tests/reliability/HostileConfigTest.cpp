@@ -1,0 +1,131 @@
+// Config.ini as a user, another program or a damaged disk may leave it: huge
+// lines, zero bytes, bytes that are not GBK, thousands of sections, numbers out
+// of range. Reads give the values a reader can make sense of, writes still work
+// and keep every other byte, and the numbers derived from the texts stay sane.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <string>
+
+#include "Figures.h"
+#include "TempDir.h"
+#include "common/Conversions.h"
+#include "common/GbkTexts.h"
+#include "store/IniFile.h"
+#include "store/TaskStore.h"
+
+namespace chengfan::reliability {
+namespace {
+
+using namespace std::string_literals;
+using chengfan::testing::readFileBytes;
+using chengfan::testing::TempDir;
+using chengfan::testing::writeFileBytes;
+using Clock = std::chrono::steady_clock;
+
+const std::string kUrl = common::kSectionUrl;
+const std::string kSave = common::kSectionSavePath;
+const std::string kLoop = common::kSectionLoopTime;
+const std::string kLoopKey = common::kKeyLoopTime;
+
+// A file the program could have written, for the cases to disturb.
+std::string programFile(const std::string& count = "2", const std::string& loop = "5") {
+    return "[" + kUrl + "]\r\n1=http://127.0.0.1/1\r\n2=http://127.0.0.1/2\r\n[" + kSave +
+           "]\r\n1=/tmp/1.html\r\n2=/tmp/2.html\r\n[ID]\r\nID=" + count + "\r\n[" + kLoop + "]\r\n" + kLoopKey +
+           "=" + loop + "\r\n";
+}
+
+std::string manySections(int sections) {
+    std::string out;
+    for (int i = 0; i < sections; ++i) out += "[section" + std::to_string(i) + "]\r\nkey=value\r\n";
+    return out;
+}
+
+struct Case {
+    const char* name;
+    std::string content;
+    std::string url1;
+    std::string count;
+    std::string loop;
+};
+
+TEST(HostileConfig, ReadsMakeSenseAndWritesKeepEveryOtherByte) {
+    const std::string megabyte(1 << 20, 'm');
+    std::string megabyteValue = "http://127.0.0.1/" + std::string((1 << 20) - 17, 'u');
+    const Case cases[] = {
+        {"a megabyte line before the sections", megabyte + "\r\n" + programFile(), "http://127.0.0.1/1", "2", "5"},
+        {"a megabyte line without a line end", programFile() + megabyte, "http://127.0.0.1/1", "2", "5"},
+        {"a megabyte value: its first 10239 bytes",
+         "[" + kUrl + "]\r\n1=" + megabyteValue + "\r\n[ID]\r\nID=1\r\n", megabyteValue.substr(0, 10239), "1", ""},
+        {"zero bytes around the sections", "\0\0[x]\0\r\n"s + programFile() + "\0\0\0"s, "http://127.0.0.1/1", "2",
+         "5"},
+        {"a zero byte inside a value is kept",
+         "[" + kUrl + "]\r\n1=http://127.0.0.1/1\0tail\r\n[ID]\r\nID=1\0"s, "http://127.0.0.1/1\0tail"s, "1\0"s, ""},
+        {"bytes that are not GBK", "[\x81]\r\n\xFF=\x80\r\n[\xFE\r\n\x80\x80\r\n"s + programFile() + "\xFF\xFE\x81",
+         "http://127.0.0.1/1", "2", "5"},
+        {"a lone lead byte before the closing bracket", "[\xB6]\r\n1=wrong\r\n" + programFile(),
+         "http://127.0.0.1/1", "2", "5"},
+        {"ten thousand sections before the program's", manySections(10000) + programFile(), "http://127.0.0.1/1",
+         "2", "5"},
+        {"ten thousand sections after the program's", programFile() + manySections(10000), "http://127.0.0.1/1",
+         "2", "5"},
+        {"a task count of 1e400", programFile("1e400", "1e400"), "http://127.0.0.1/1", "1e400", "1e400"},
+        {"a task count of -0", programFile("-0", "-0"), "http://127.0.0.1/1", "-0", "-0"},
+        {"a task count of nan and a loop time of inf", programFile("nan", "inf"), "http://127.0.0.1/1", "nan",
+         "inf"},
+        {"only line ends", std::string(100000, '\n') + std::string(100000, '\r'), "", "", ""},
+        {"a header that never closes", "[" + std::string(100000, '['), "", "", ""},
+    };
+    TempDir dir;
+    const store::TaskStore store(dir.path());
+    long slowestMs = 0;
+    const char* slowest = "";
+    int writes = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeFileBytes(store.configPath(), c.content);
+        const auto start = Clock::now();
+        EXPECT_EQ(store.readUrl("1"), c.url1);
+        EXPECT_EQ(store.readTaskCount(), c.count);
+        EXPECT_EQ(store.readLoopMinutes(), c.loop);
+        EXPECT_EQ(store.readUrl("01"), "");
+
+        // The numbers the run makes of these texts: never NaN, a text to show.
+        for (const std::string& text : {c.count, c.loop}) {
+            EXPECT_FALSE(std::isnan(common::textToNumber(text)));
+            EXPECT_FALSE(common::stepNumberText(text, -1).empty());
+        }
+
+        // A write still lands, changes only its own line and keeps the rest.
+        const std::string before = readFileBytes(store.configPath());
+        ASSERT_TRUE(store.writeUrl("3", "http://127.0.0.1/3"));
+        ++writes;
+        const std::string after = readFileBytes(store.configPath());
+        EXPECT_TRUE(after == store::iniUpdate(before, kUrl, "3", "http://127.0.0.1/3")) << "other bytes changed";
+        EXPECT_EQ(store.readUrl("3"), "http://127.0.0.1/3");
+        EXPECT_EQ(store.readUrl("1"), c.url1);
+        EXPECT_EQ(store.readTaskCount(), c.count);
+        const long ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+        if (ms > slowestMs) {
+            slowestMs = ms;
+            slowest = c.name;
+        }
+    }
+    // Numbers from the odd texts: what the run would write back.
+    EXPECT_EQ(common::stepNumberText("-0", 1), "1");
+    EXPECT_EQ(common::stepNumberText("-0", -1), "-1");
+    EXPECT_EQ(common::numberToText(common::textToNumber("-0")), "0");
+    // A loop time out of range stops the loop timer rather than arming it oddly.
+    for (const char* loop : {"1e400", "-1e400", "inf", "nan", "-0"}) {
+        SCOPED_TRACE(loop);
+        EXPECT_EQ(common::toPeriod32(common::truncateToInteger(common::textToNumber(loop) * 60000.0)), 0);
+    }
+    reportFigures("HostileConfig", std::to_string(std::size(cases)) + " hostile Config.ini files read, " +
+                                       std::to_string(writes) + " writes landed keeping every other byte, 0 bytes lost; "
+                                       "slowest case \"" + slowest + "\" took " + std::to_string(slowestMs) + " ms");
+}
+
+}  // namespace
+}  // namespace chengfan::reliability
