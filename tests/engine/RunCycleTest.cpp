@@ -92,6 +92,18 @@ TEST_F(RunCycle, ThreeTasksWithLoopTimeFive) {
     EXPECT_TRUE(rig.messages.shown().empty());
 }
 
+TEST_F(RunCycle, AStepLongerThanTenSecondsIsFollowedAtOnce) {
+    startUp(3, "5");
+    rig.network.setDownloadTime(12000);
+    rig.engine.runStep();
+    rig.timers.advanceTo(46000);
+    // 时钟2 starts when task 1 ends at 12000; its tick due at 32000 waits for
+    // task 2's download to end at 34000 and then runs task 3 at once.
+    EXPECT_EQ(downloadsOf(rig), (std::vector<Timed>{task(1, 0), task(2, 22000), task(3, 34000)}));
+    EXPECT_EQ(shown(Field::statusText), common::kStatusPassEnded);
+    EXPECT_EQ(rig.timers.nextDue(TimerId::timer1), 346000);
+}
+
 TEST_F(RunCycle, ASingleTaskRunsOncePerLoopPeriod) {
     startUp(1, "1");
     rig.engine.runStep();
