@@ -405,6 +405,11 @@ def main():
         events = recorder.snapshot()
         check(any(e[3] == "/rj/1.txt" for e in events), "the update marker was read")
         check(not any(e[3].startswith("/pages/") for e in events), "no task was downloaded")
+        # The handler is started detached and may write after the program ended.
+        deadline = time.monotonic() + 10
+        while not s.browser_record.exists() and time.monotonic() < deadline:
+            time.sleep(0.1)
+        time.sleep(0.3)
         opened = s.browser_record.read_text() if s.browser_record.exists() else ""
         check(opened.split() == [s.publisher + "/rj/1.php"],
               f"the default browser was handed the update page ({opened.strip()!r})")
