@@ -19,6 +19,7 @@ import time
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
+sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 import servers  # noqa: E402
 

@@ -19,6 +19,7 @@ import tempfile
 import time
 from pathlib import Path
 
+sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import servers  # noqa: E402
 
@@ -291,9 +292,10 @@ def set_up_tasks(s, recorder, tasks):
     written = config.read_bytes() if config.exists() else b""
     (s.out / "Config.ini").write_bytes(written)
     expected = expected_config(tasks)
+    if written != expected:
+        print(f"  expected Config.ini {expected!r}\n  got               {written!r}")
     check(written == expected,
-          "Config.ini holds the GBK sections in order, CRLF line ends, nothing else\n"
-          f"      expected {expected!r}\n      got      {written!r}")
+          "Config.ini holds the GBK sections in order, CRLF line ends, nothing else")
     return main
 
 
