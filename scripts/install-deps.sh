@@ -10,7 +10,7 @@ packages=(
   libcurl4-openssl-dev ca-certificates
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xauth xdotool x11-utils imagemagick xdg-utils
+  xvfb xauth xdotool x11-utils libx11-dev imagemagick xdg-utils
   fonts-noto-cjk locales openssl python3 curl
 )
 
