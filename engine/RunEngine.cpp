@@ -1,6 +1,7 @@
 #include "engine/RunEngine.h"
 
 #include <cmath>
+#include <limits>
 #include <string>
 
 #include "common/Conversions.h"
@@ -17,11 +18,15 @@ constexpr std::int32_t kRefreshMs = 1000;
 // Two version numbers closer than this name the same version.
 constexpr common::Number kVersionTolerance = 1e-7;
 
-// Minutes as typed, to a timer period: truncated toward zero, then the low 32
-// bits as a signed value. A period that comes out negative stops the timer.
+// Minutes as typed, to a timer period: truncated toward zero, then narrowed to
+// 32 bits. A period that comes out negative stops the timer. A period too long
+// for a timer stops it too: narrowing alone would wrap 71583 minutes (seven
+// weeks) round to a pass every 12.7 seconds.
 std::int32_t loopPeriodMs(const common::Text& loopMinutes) {
     const common::Number product = common::textToNumber(loopMinutes) * 60000.0;
-    return common::toPeriod32(common::truncateToInteger(product));
+    const std::int64_t period = common::truncateToInteger(product);
+    if (period > std::numeric_limits<std::int32_t>::max()) return 0;
+    return common::toPeriod32(period);
 }
 
 // Counts the run steps on the stack for as long as one runs.

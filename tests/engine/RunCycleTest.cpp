@@ -122,6 +122,8 @@ TEST_F(RunCycle, LoopTimeBecomesTheLoopPeriod) {
     const Case cases[] = {
         {"5", 300000}, {"0.5", 30000}, {"1.00001", 60000}, {"-1", 0},
         {"0", 0},      {"abc", 0},     {"35792", 0},  // 2147520000 ms does not fit: negative
+        {"71583", 0},  // would wrap round to 12704 ms: too long for a timer stops it too
+        {"1e20", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.loopMinutes);
