@@ -2,6 +2,7 @@
 
 #include <QRect>
 #include <QSize>
+#include <QWebEngineHttpRequest>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -35,7 +36,11 @@ AboutWindow::AboutWindow(const QUrl& page, QWidget* parent) : QDialog(parent) {
                     browser_->setHtml(fallbackPageHtml());
                 }
             });
-    browser_->setUrl(page);
+    // Each opening shows the page as the host has it now, never an older copy
+    // from the browser's cache.
+    QWebEngineHttpRequest request(page);
+    request.setHeader(QByteArrayLiteral("Cache-Control"), QByteArrayLiteral("no-cache"));
+    browser_->load(request);
 }
 
 QUrl AboutWindow::aboutPageAddress() {

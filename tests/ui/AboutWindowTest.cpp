@@ -41,7 +41,7 @@ quint16 freeLoopbackPort() {
 
 // That proxy, standing in for the publisher's host: the browser box loads its
 // real address. It serves the about page, or drops every connection as a host
-// that is down would.
+// that is down would. The page may be cached for a day, as a host may allow.
 class PublisherStandIn : public QObject {
 public:
     PublisherStandIn() {
@@ -76,7 +76,8 @@ private:
                       : QByteArray("not here");
             socket->write((about ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 404 Not Found\r\n") +
                           QByteArray("Content-Type: text/html; charset=utf-8\r\nContent-Length: ") +
-                          QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+                          QByteArray::number(body.size()) +
+                          "\r\nCache-Control: max-age=86400\r\nConnection: close\r\n\r\n" + body);
             socket->disconnectFromHost();
         });
     }
