@@ -21,7 +21,7 @@ struct Setting {
     TempDir dir;
     store::TaskStore store{dir.path()};
     common::KeptTexts kept;
-    RecordingMessages messages;
+    FakeMessages messages;
 
     // Task "key" gets the URL "http://h/<key>" and, unless listed as pathless,
     // the path "d:\p\<key>.html".
@@ -85,7 +85,7 @@ void EditTaskWindowTest::controls() {
     Setting s;
     ui::EditTaskWindow window(s.store, s.kept, s.messages);
     checkControl(window, QString::fromUtf8(QTest::currentDataTag()), kind, geometry, text, enabled);
-    QVERIFY(s.messages.texts.empty());
+    QVERIFY(s.messages.shown().empty());
 }
 
 void EditTaskWindowTest::frame() {
@@ -135,7 +135,7 @@ void EditTaskWindowTest::paging() {
             QCOMPARE(box(window, "编辑框2")->text(), "d:\\p\\" + key + ".html");
         }
     }
-    QVERIFY(s.messages.texts.empty());  // paging never says anything
+    QVERIFY(s.messages.shown().empty());  // paging never says anything
     QCOMPARE(raw(s.store.readTaskCount()), raw(count.toStdString()));
 }
 
@@ -164,7 +164,7 @@ void EditTaskWindowTest::changeStoresTheShownTask() {
     type(window, "编辑框1", " http://例子.cn/新 ");
     type(window, "编辑框2", "e:\\站点\\新.html");
     click(window, "按钮3");
-    QCOMPARE(s.messages.shown(), QStringList{"第2条任务修改成功"});
+    QCOMPARE(messagesOf(s.messages), QStringList{"第2条任务修改成功"});
     QCOMPARE(raw(s.store.readUrl("2")), raw(gbk(" http://例子.cn/新 ")));
     QCOMPARE(raw(s.store.readSavePath("2")), raw(gbk("e:\\站点\\新.html")));
     QCOMPARE(raw(s.store.readUrl("3")), raw("http://h/3"));
@@ -203,7 +203,7 @@ void EditTaskWindowTest::changeRefuses() {
     box(window, "编辑框1")->setText(url);
     box(window, "编辑框2")->setText(savePath);
     click(window, "按钮3");
-    QCOMPARE(s.messages.shown(), QStringList{message});
+    QCOMPARE(messagesOf(s.messages), QStringList{message});
     QVERIFY(!fileExists(s.store.configPath()));
 }
 
@@ -215,12 +215,12 @@ void EditTaskWindowTest::clearAllThenPageAndChange() {
     ui::EditTaskWindow window(s.store, s.kept, s.messages);
 
     click(window, "按钮2");
-    QCOMPARE(s.messages.shown(), QStringList{"所有任务已清空"});
+    QCOMPARE(messagesOf(s.messages), QStringList{"所有任务已清空"});
     QVERIFY(!fileExists(s.store.configPath()));
     for (const char* name : {"编辑框1", "编辑框2", "编辑框3"}) QCOMPARE(box(window, name)->text(), QString());
 
     click(window, "按钮3");
-    QCOMPARE(s.messages.last(), QStringLiteral("任务为空"));
+    QCOMPARE(lastMessage(s.messages), QStringLiteral("任务为空"));
     click(window, "按钮4");  // no count: the number stays empty
     QCOMPARE(shownKey(window), QString());
     type(window, "编辑框1", "http://new");
@@ -230,7 +230,7 @@ void EditTaskWindowTest::clearAllThenPageAndChange() {
 
     type(window, "编辑框2", "d:\\new.html");
     click(window, "按钮3");
-    QCOMPARE(s.messages.last(), QStringLiteral("第1条任务修改成功"));
+    QCOMPARE(lastMessage(s.messages), QStringLiteral("第1条任务修改成功"));
     QCOMPARE(raw(s.store.readUrl("1")), raw("http://new"));
     QCOMPARE(raw(s.store.readTaskCount()), raw(""));  // this dialog never writes the count
 }
@@ -240,12 +240,12 @@ void EditTaskWindowTest::failedWritesAreReported() {
     writeFileBytes(dir.file("file"), "not a directory");
     store::TaskStore store(dir.file("file") + "/dir");  // every write fails with ENOTDIR
     common::KeptTexts kept;
-    RecordingMessages messages;
+    FakeMessages messages;
     ui::EditTaskWindow window(store, kept, messages);
     type(window, "编辑框1", "http://a");
     type(window, "编辑框2", "d:\\a.html");
     click(window, "按钮3");
-    QCOMPARE(messages.shown(),
+    QCOMPARE(messagesOf(messages),
              QStringList{"第1条任务修改失败：无法写入Config.ini，请检查程序所在目录是否可写、磁盘是否已满"});
     QCOMPARE(box(window, "编辑框1")->text(), QStringLiteral("http://a"));
 }
@@ -255,12 +255,12 @@ void EditTaskWindowTest::failedClearKeepsBoxes() {
     std::filesystem::create_directories(dir.file("Config.ini") + "/inside");  // cannot be deleted
     store::TaskStore store(dir.path());
     common::KeptTexts kept;
-    RecordingMessages messages;
+    FakeMessages messages;
     ui::EditTaskWindow window(store, kept, messages);
     type(window, "编辑框1", "http://a");
     type(window, "编辑框2", "d:\\a.html");
     click(window, "按钮2");
-    QCOMPARE(messages.shown(), QStringList{"清空失败：无法删除Config.ini，请检查程序所在目录是否可写"});
+    QCOMPARE(messagesOf(messages), QStringList{"清空失败：无法删除Config.ini，请检查程序所在目录是否可写"});
     QCOMPARE(box(window, "编辑框1")->text(), QStringLiteral("http://a"));
     QCOMPARE(box(window, "编辑框2")->text(), QStringLiteral("d:\\a.html"));
     QCOMPARE(shownKey(window), QStringLiteral("1"));
@@ -273,7 +273,7 @@ void EditTaskWindowTest::enterPressesNothing() {
     const std::string before = readFileBytes(s.store.configPath());
     ui::EditTaskWindow window(s.store, s.kept, s.messages);
     checkEnterPressesNothing(window, [&](const QString& focused) {
-        QVERIFY2(s.messages.texts.empty(), qPrintable(focused + ": " + s.messages.last()));
+        QVERIFY2(s.messages.shown().empty(), qPrintable(focused + ": " + lastMessage(s.messages)));
         QCOMPARE(readFileBytes(s.store.configPath()), before);
         QCOMPARE(shownKey(window), QStringLiteral("1"));
     });

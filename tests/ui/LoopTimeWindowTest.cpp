@@ -17,7 +17,7 @@ struct Setting {
     TempDir dir;
     store::TaskStore store{dir.path()};
     common::KeptTexts kept;
-    RecordingMessages messages;
+    FakeMessages messages;
 };
 
 }  // namespace
@@ -88,7 +88,7 @@ void LoopTimeWindowTest::opensOnTheStoredTime() {
     ui::LoopTimeWindow window(s.store, s.kept, s.messages);
     QCOMPARE(box(window, "编辑框1")->text(), stored);
     QCOMPARE(unicode(s.kept.dialogLoopMinutesText), stored);
-    QVERIFY(s.messages.texts.empty());
+    QVERIFY(s.messages.shown().empty());
 }
 
 void LoopTimeWindowTest::changeStoresAsTyped_data() {
@@ -114,7 +114,7 @@ void LoopTimeWindowTest::changeStoresAsTyped() {
     ui::LoopTimeWindow window(s.store, s.kept, s.messages);
     type(window, "编辑框1", typed);
     click(window, "按钮1");
-    QCOMPARE(s.messages.shown(), QStringList{message});
+    QCOMPARE(messagesOf(s.messages), QStringList{message});
     QCOMPARE(raw(s.store.readLoopMinutes()), raw(gbk(stored.toUtf8().constData())));
     QCOMPARE(box(window, "编辑框1")->text(), typed);
 }
@@ -124,7 +124,7 @@ void LoopTimeWindowTest::changeAloneCreatesConfigIni() {
     ui::LoopTimeWindow window(s.store, s.kept, s.messages);
     type(window, "编辑框1", "3");
     click(window, "按钮1");
-    QCOMPARE(s.messages.shown(), QStringList{"任务循环时间修改成功"});
+    QCOMPARE(messagesOf(s.messages), QStringList{"任务循环时间修改成功"});
     QVERIFY(fileExists(s.store.configPath()));
     QCOMPARE(raw(s.store.readLoopMinutes()), raw("3"));
     QCOMPARE(raw(s.store.readTaskCount()), raw(""));
@@ -135,11 +135,11 @@ void LoopTimeWindowTest::failedWriteIsReported() {
     writeFileBytes(dir.file("file"), "not a directory");
     store::TaskStore store(dir.file("file") + "/dir");  // every write fails with ENOTDIR
     common::KeptTexts kept;
-    RecordingMessages messages;
+    FakeMessages messages;
     ui::LoopTimeWindow window(store, kept, messages);
     type(window, "编辑框1", "10");
     click(window, "按钮1");
-    QCOMPARE(messages.shown(),
+    QCOMPARE(messagesOf(messages),
              QStringList{"任务循环时间修改失败：无法写入Config.ini，请检查程序所在目录是否可写、磁盘是否已满"});
 }
 
@@ -149,7 +149,7 @@ void LoopTimeWindowTest::enterPressesNothing() {
     ui::LoopTimeWindow window(s.store, s.kept, s.messages);
     type(window, "编辑框1", "7");
     checkEnterPressesNothing(window, [&](const QString& focused) {
-        QVERIFY2(s.messages.texts.empty(), qPrintable(focused + ": " + s.messages.last()));
+        QVERIFY2(s.messages.shown().empty(), qPrintable(focused + ": " + lastMessage(s.messages)));
         QCOMPARE(raw(s.store.readLoopMinutes()), raw("5"));
     });
 }

@@ -20,7 +20,7 @@ struct Setting {
     TempDir dir;
     store::TaskStore store{dir.path()};
     common::KeptTexts kept;
-    RecordingMessages messages;
+    FakeMessages messages;
 
     // Tasks "key" get the URL "http://h/<key>" and the path "d:\p\<key>.html".
     void addTasks(const QStringList& keys) {
@@ -80,7 +80,7 @@ void NewTaskWindowTest::controls() {
     Setting s;
     ui::NewTaskWindow window(s.store, s.kept, s.messages);
     checkControl(window, QString::fromUtf8(QTest::currentDataTag()), kind, geometry, text, enabled);
-    QVERIFY(s.messages.texts.empty());
+    QVERIFY(s.messages.shown().empty());
 }
 
 void NewTaskWindowTest::frame() {
@@ -132,12 +132,12 @@ void NewTaskWindowTest::opensOnStoredCountAndAdds() {
     QCOMPARE(box(window, "编辑框2")->text(),
              openUrl.isEmpty() ? QString() : "d:\\p\\" + openKey + ".html");
     QCOMPARE(unicode(s.kept.newTaskCountText), count);
-    QVERIFY(s.messages.texts.empty());
+    QVERIFY(s.messages.shown().empty());
 
     // Typed but unsaved text does not count as saved.
     type(window, "编辑框1", "http://typed");
     click(window, "按钮1");
-    QCOMPARE(s.messages.shown(), QStringList{message});
+    QCOMPARE(messagesOf(s.messages), QStringList{message});
     QCOMPARE(box(window, "编辑框3")->text(), keyAfterAdd);
     const bool moved = message.startsWith("请编辑");
     QCOMPARE(box(window, "编辑框1")->text(), moved ? QString() : QStringLiteral("http://typed"));
@@ -153,17 +153,17 @@ void NewTaskWindowTest::saveStoresTaskAndCount() {
     ui::NewTaskWindow window(s.store, s.kept, s.messages);
     // Saving the shown task unchanged rewrites it and the count.
     click(window, "按钮3");
-    QCOMPARE(s.messages.shown(), QStringList{"第3条任务保存成功"});
+    QCOMPARE(messagesOf(s.messages), QStringList{"第3条任务保存成功"});
     QCOMPARE(raw(s.store.readUrl("3")), raw("http://h/3"));
     QCOMPARE(raw(s.store.readTaskCount()), raw("3"));
 
     click(window, "按钮1");
-    QCOMPARE(s.messages.last(), QStringLiteral("请编辑第4条任务"));
+    QCOMPARE(lastMessage(s.messages), QStringLiteral("请编辑第4条任务"));
     // Exactly as typed: Chinese, spaces and all.
     type(window, "编辑框1", " http://例子.cn/页?id=4 ");
     type(window, "编辑框2", "d:\\网页\\首页.html");
     click(window, "按钮3");
-    QCOMPARE(s.messages.last(), QStringLiteral("第4条任务保存成功"));
+    QCOMPARE(lastMessage(s.messages), QStringLiteral("第4条任务保存成功"));
     QCOMPARE(raw(s.store.readUrl("4")), raw(gbk(" http://例子.cn/页?id=4 ")));
     QCOMPARE(raw(s.store.readSavePath("4")), raw(gbk("d:\\网页\\首页.html")));
     QCOMPARE(raw(s.store.readTaskCount()), raw("4"));
@@ -172,7 +172,7 @@ void NewTaskWindowTest::saveStoresTaskAndCount() {
     QCOMPARE(raw(s.store.readLoopMinutes()), raw("5"));
 
     click(window, "按钮1");
-    QCOMPARE(s.messages.last(), QStringLiteral("请编辑第5条任务"));
+    QCOMPARE(lastMessage(s.messages), QStringLiteral("请编辑第5条任务"));
     QCOMPARE(box(window, "编辑框1")->text(), QString());
 
     // A fresh window opens on the count it wrote.
@@ -209,7 +209,7 @@ void NewTaskWindowTest::saveRefuses() {
     box(window, "编辑框2")->setText(savePath);
     box(window, "编辑框3")->setText(taskNumber);
     click(window, "按钮3");
-    QCOMPARE(s.messages.shown(), QStringList{message});
+    QCOMPARE(messagesOf(s.messages), QStringList{message});
     QVERIFY(!fileExists(s.store.configPath()));
     QCOMPARE(box(window, "编辑框1")->text(), url);
 }
@@ -228,8 +228,8 @@ void NewTaskWindowTest::storedBytesGoBackUnchanged() {
     ui::NewTaskWindow window(s.store, s.kept, s.messages);
     QVERIFY(box(window, "编辑框3")->text().contains(QChar::ReplacementCharacter));
     click(window, "按钮3");
-    QCOMPARE(s.messages.shown(), QStringList{"第" + unicode(key) + "条任务保存成功"});
-    QCOMPARE(raw(s.messages.texts.front()), raw(gbk("第") + key + gbk("条任务保存成功")));
+    QCOMPARE(messagesOf(s.messages), QStringList{"第" + unicode(key) + "条任务保存成功"});
+    QCOMPARE(raw(s.messages.texts().front()), raw(gbk("第") + key + gbk("条任务保存成功")));
     QCOMPARE(raw(readFileBytes(s.store.configPath())), raw(before));
 
     // An edited URL is converted from what the box shows.
@@ -247,17 +247,17 @@ void NewTaskWindowTest::clearAllThenAdd() {
     QCOMPARE(box(window, "编辑框3")->text(), QStringLiteral("2"));
 
     click(window, "按钮2");
-    QCOMPARE(s.messages.shown(), QStringList{"所有任务已清空"});
+    QCOMPARE(messagesOf(s.messages), QStringList{"所有任务已清空"});
     QVERIFY(!fileExists(s.store.configPath()));
     QCOMPARE(box(window, "编辑框1")->text(), QString());
     QCOMPARE(box(window, "编辑框2")->text(), QString());
     QCOMPARE(box(window, "编辑框3")->text(), QStringLiteral("1"));
 
     click(window, "按钮1");
-    QCOMPARE(s.messages.last(), QStringLiteral("请先编辑并保存第1条任务"));
+    QCOMPARE(lastMessage(s.messages), QStringLiteral("请先编辑并保存第1条任务"));
     // Clearing an already empty list is no failure.
     click(window, "按钮2");
-    QCOMPARE(s.messages.last(), QStringLiteral("所有任务已清空"));
+    QCOMPARE(lastMessage(s.messages), QStringLiteral("所有任务已清空"));
 }
 
 void NewTaskWindowTest::failedWritesAreReported() {
@@ -265,17 +265,17 @@ void NewTaskWindowTest::failedWritesAreReported() {
     writeFileBytes(dir.file("file"), "not a directory");
     store::TaskStore store(dir.file("file") + "/dir");  // every write fails with ENOTDIR
     common::KeptTexts kept;
-    RecordingMessages messages;
+    FakeMessages messages;
     ui::NewTaskWindow window(store, kept, messages);
     type(window, "编辑框1", "http://a");
     type(window, "编辑框2", "d:\\a.html");
     click(window, "按钮3");
-    QCOMPARE(messages.shown(),
+    QCOMPARE(messagesOf(messages),
              QStringList{"第1条任务保存失败：无法写入Config.ini，请检查程序所在目录是否可写、磁盘是否已满"});
     QCOMPARE(box(window, "编辑框1")->text(), QStringLiteral("http://a"));
     // Nothing was stored, so "新增" still asks for task 1.
     click(window, "按钮1");
-    QCOMPARE(messages.last(), QStringLiteral("请先编辑并保存第1条任务"));
+    QCOMPARE(lastMessage(messages), QStringLiteral("请先编辑并保存第1条任务"));
 }
 
 void NewTaskWindowTest::failedClearKeepsBoxes() {
@@ -284,14 +284,14 @@ void NewTaskWindowTest::failedClearKeepsBoxes() {
     std::filesystem::create_directories(dir.file("Config.ini") + "/inside");
     store::TaskStore store(dir.path());
     common::KeptTexts kept;
-    RecordingMessages messages;
+    FakeMessages messages;
     ui::NewTaskWindow window(store, kept, messages);
     type(window, "编辑框1", "http://a");
     type(window, "编辑框2", "d:\\a.html");
     click(window, "按钮1");
-    messages.texts.clear();
+    messages.clear();
     click(window, "按钮2");
-    QCOMPARE(messages.shown(), QStringList{"清空失败：无法删除Config.ini，请检查程序所在目录是否可写"});
+    QCOMPARE(messagesOf(messages), QStringList{"清空失败：无法删除Config.ini，请检查程序所在目录是否可写"});
     QCOMPARE(box(window, "编辑框1")->text(), QStringLiteral("http://a"));
     QCOMPARE(box(window, "编辑框2")->text(), QStringLiteral("d:\\a.html"));
     QCOMPARE(box(window, "编辑框3")->text(), QStringLiteral("1"));
@@ -304,7 +304,7 @@ void NewTaskWindowTest::enterPressesNothing() {
     const std::string before = readFileBytes(s.store.configPath());
     ui::NewTaskWindow window(s.store, s.kept, s.messages);
     checkEnterPressesNothing(window, [&](const QString& focused) {
-        QVERIFY2(s.messages.texts.empty(), qPrintable(focused + ": " + s.messages.last()));
+        QVERIFY2(s.messages.shown().empty(), qPrintable(focused + ": " + lastMessage(s.messages)));
         QCOMPARE(readFileBytes(s.store.configPath()), before);
     });
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-// What the dialog tests share: a message service that records instead of showing,
-// text helpers across the GBK boundary, and checks of the dialog frame.
+// What the dialog tests share: text helpers across the GBK boundary, the
+// recorded messages as Unicode, and checks of the dialog frame.
 
 #include <string>
 #include <vector>
@@ -19,24 +19,9 @@
 
 #include "common/Gbk.h"
 #include "engine/Services.h"
+#include "support/FakeMessages.h"
 
 namespace chengfan::testing {
-
-// Records every message as the GBK bytes it was given; never blocks.
-class RecordingMessages final : public engine::MessageService {
-public:
-    void showMessage(const common::Text& text) override { texts.push_back(text); }
-
-    // The messages as Unicode, for comparison with the literals of the tests.
-    QStringList shown() const {
-        QStringList list;
-        for (const common::Text& text : texts) list << QString::fromStdString(common::gbkToUtf8(text));
-        return list;
-    }
-    QString last() const { return texts.empty() ? QString() : shown().constLast(); }
-
-    std::vector<common::Text> texts;
-};
 
 // A UTF-8 literal of a test as the GBK bytes the store holds.
 inline std::string gbk(const char* utf8) { return common::utf8ToGbk(utf8).value(); }
@@ -45,6 +30,17 @@ inline QByteArray raw(const std::string& bytes) { return QByteArray::fromStdStri
 // GBK bytes from the store as Unicode.
 inline QString unicode(const std::string& gbkText) {
     return QString::fromStdString(common::gbkToUtf8(gbkText));
+}
+
+// The messages shown so far, as Unicode, for comparison with the tests' literals.
+inline QStringList messagesOf(const FakeMessages& messages) {
+    QStringList list;
+    for (const common::Text& text : messages.texts()) list << unicode(text);
+    return list;
+}
+inline QString lastMessage(const FakeMessages& messages) {
+    const QStringList list = messagesOf(messages);
+    return list.isEmpty() ? QString() : list.constLast();
 }
 
 template <typename Control>
