@@ -17,23 +17,6 @@ using namespace chengfan::testing;
 
 namespace {
 
-struct Setting {
-    TempDir dir;
-    store::TaskStore store{dir.path()};
-    common::KeptTexts kept;
-    FakeMessages messages;
-
-    // Task "key" gets the URL "http://h/<key>" and, unless listed as pathless,
-    // the path "d:\p\<key>.html".
-    void addTasks(const QStringList& keys, const QStringList& pathless = {}) {
-        for (const QString& key : keys) {
-            const std::string k = key.toStdString();
-            QVERIFY(store.writeUrl(k, "http://h/" + k));
-            if (!pathless.contains(key)) QVERIFY(store.writeSavePath(k, "d:\\p\\" + k + ".html"));
-        }
-    }
-};
-
 QString shownKey(QWidget& window) { return box(window, "编辑框3")->text(); }
 
 }  // namespace
@@ -82,14 +65,14 @@ void EditTaskWindowTest::controls() {
     QFETCH(QRect, geometry);
     QFETCH(QString, text);
     QFETCH(bool, enabled);
-    Setting s;
+    DialogSetting s;
     ui::EditTaskWindow window(s.store, s.kept, s.messages);
     checkControl(window, QString::fromUtf8(QTest::currentDataTag()), kind, geometry, text, enabled);
     QVERIFY(s.messages.shown().empty());
 }
 
 void EditTaskWindowTest::frame() {
-    Setting s;
+    DialogSetting s;
     ui::EditTaskWindow window(s.store, s.kept, s.messages);
     checkDialogFrame(window, "EditTaskWindow", "澄帆3.0版修改", QSize(352, 238));
     QCOMPARE(window.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly).size(), 10);
@@ -120,7 +103,7 @@ void EditTaskWindowTest::paging() {
     QFETCH(QString, count);
     QFETCH(QString, clicks);
     QFETCH(QStringList, shown);
-    Setting s;
+    DialogSetting s;
     s.addTasks(tasks);
     if (!count.isEmpty()) QVERIFY(s.store.writeTaskCount(count.toStdString()));
 
@@ -140,7 +123,7 @@ void EditTaskWindowTest::paging() {
 }
 
 void EditTaskWindowTest::missingValuesKeepThePreviousBoxText() {
-    Setting s;
+    DialogSetting s;
     s.addTasks({"1", "2"}, {"2"});
     ui::EditTaskWindow window(s.store, s.kept, s.messages);
     QCOMPARE(box(window, "编辑框2")->text(), QStringLiteral("d:\\p\\1.html"));
@@ -156,7 +139,7 @@ void EditTaskWindowTest::missingValuesKeepThePreviousBoxText() {
 }
 
 void EditTaskWindowTest::changeStoresTheShownTask() {
-    Setting s;
+    DialogSetting s;
     s.addTasks({"1", "2", "3"});
     QVERIFY(s.store.writeTaskCount("3"));
     ui::EditTaskWindow window(s.store, s.kept, s.messages);
@@ -197,7 +180,7 @@ void EditTaskWindowTest::changeRefuses() {
     QFETCH(QString, url);
     QFETCH(QString, savePath);
     QFETCH(QString, message);
-    Setting s;
+    DialogSetting s;
     ui::EditTaskWindow window(s.store, s.kept, s.messages);
     box(window, "编辑框3")->setText(taskNumber);
     box(window, "编辑框1")->setText(url);
@@ -208,7 +191,7 @@ void EditTaskWindowTest::changeRefuses() {
 }
 
 void EditTaskWindowTest::clearAllThenPageAndChange() {
-    Setting s;
+    DialogSetting s;
     s.addTasks({"1", "2"});
     QVERIFY(s.store.writeTaskCount("2"));
     QVERIFY(s.store.writeLoopMinutes("5"));
@@ -237,8 +220,7 @@ void EditTaskWindowTest::clearAllThenPageAndChange() {
 
 void EditTaskWindowTest::failedWritesAreReported() {
     TempDir dir;
-    writeFileBytes(dir.file("file"), "not a directory");
-    store::TaskStore store(dir.file("file") + "/dir");  // every write fails with ENOTDIR
+    store::TaskStore store(unwritableRunDirectory(dir));
     common::KeptTexts kept;
     FakeMessages messages;
     ui::EditTaskWindow window(store, kept, messages);
@@ -267,7 +249,7 @@ void EditTaskWindowTest::failedClearKeepsBoxes() {
 }
 
 void EditTaskWindowTest::enterPressesNothing() {
-    Setting s;
+    DialogSetting s;
     s.addTasks({"1", "2"});
     QVERIFY(s.store.writeTaskCount("2"));
     const std::string before = readFileBytes(s.store.configPath());

@@ -11,17 +11,6 @@
 using namespace chengfan;
 using namespace chengfan::testing;
 
-namespace {
-
-struct Setting {
-    TempDir dir;
-    store::TaskStore store{dir.path()};
-    common::KeptTexts kept;
-    FakeMessages messages;
-};
-
-}  // namespace
-
 class LoopTimeWindowTest : public QObject {
     Q_OBJECT
 
@@ -53,13 +42,13 @@ void LoopTimeWindowTest::controls() {
     QFETCH(QRect, geometry);
     QFETCH(QString, text);
     QFETCH(bool, enabled);
-    Setting s;
+    DialogSetting s;
     ui::LoopTimeWindow window(s.store, s.kept, s.messages);
     checkControl(window, QString::fromUtf8(QTest::currentDataTag()), kind, geometry, text, enabled);
 }
 
 void LoopTimeWindowTest::frame() {
-    Setting s;
+    DialogSetting s;
     ui::LoopTimeWindow window(s.store, s.kept, s.messages);
     checkDialogFrame(window, "LoopTimeWindow", "澄帆3.0版循环时间", QSize(242, 224));
     QVERIFY(!window.testAttribute(Qt::WA_SetWindowIcon));
@@ -83,7 +72,7 @@ void LoopTimeWindowTest::opensOnTheStoredTime_data() {
 
 void LoopTimeWindowTest::opensOnTheStoredTime() {
     QFETCH(QString, stored);
-    Setting s;
+    DialogSetting s;
     if (!stored.isEmpty()) QVERIFY(s.store.writeLoopMinutes(gbk(stored.toUtf8().constData())));
     ui::LoopTimeWindow window(s.store, s.kept, s.messages);
     QCOMPARE(box(window, "编辑框1")->text(), stored);
@@ -109,7 +98,7 @@ void LoopTimeWindowTest::changeStoresAsTyped() {
     QFETCH(QString, typed);
     QFETCH(QString, message);
     QFETCH(QString, stored);
-    Setting s;
+    DialogSetting s;
     QVERIFY(s.store.writeLoopMinutes("5"));
     ui::LoopTimeWindow window(s.store, s.kept, s.messages);
     type(window, "编辑框1", typed);
@@ -120,7 +109,7 @@ void LoopTimeWindowTest::changeStoresAsTyped() {
 }
 
 void LoopTimeWindowTest::changeAloneCreatesConfigIni() {
-    Setting s;
+    DialogSetting s;
     ui::LoopTimeWindow window(s.store, s.kept, s.messages);
     type(window, "编辑框1", "3");
     click(window, "按钮1");
@@ -132,8 +121,7 @@ void LoopTimeWindowTest::changeAloneCreatesConfigIni() {
 
 void LoopTimeWindowTest::failedWriteIsReported() {
     TempDir dir;
-    writeFileBytes(dir.file("file"), "not a directory");
-    store::TaskStore store(dir.file("file") + "/dir");  // every write fails with ENOTDIR
+    store::TaskStore store(unwritableRunDirectory(dir));
     common::KeptTexts kept;
     FakeMessages messages;
     ui::LoopTimeWindow window(store, kept, messages);
@@ -144,7 +132,7 @@ void LoopTimeWindowTest::failedWriteIsReported() {
 }
 
 void LoopTimeWindowTest::enterPressesNothing() {
-    Setting s;
+    DialogSetting s;
     QVERIFY(s.store.writeLoopMinutes("5"));
     ui::LoopTimeWindow window(s.store, s.kept, s.messages);
     type(window, "编辑框1", "7");

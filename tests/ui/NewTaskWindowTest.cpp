@@ -13,27 +13,6 @@
 using namespace chengfan;
 using namespace chengfan::testing;
 
-namespace {
-
-// A run directory with its store, and what a dialog needs besides.
-struct Setting {
-    TempDir dir;
-    store::TaskStore store{dir.path()};
-    common::KeptTexts kept;
-    FakeMessages messages;
-
-    // Tasks "key" get the URL "http://h/<key>" and the path "d:\p\<key>.html".
-    void addTasks(const QStringList& keys) {
-        for (const QString& key : keys) {
-            const std::string k = gbk(key.toUtf8().constData());
-            QVERIFY(store.writeUrl(k, gbk(("http://h/" + key).toUtf8().constData())));
-            QVERIFY(store.writeSavePath(k, gbk(("d:\\p\\" + key + ".html").toUtf8().constData())));
-        }
-    }
-};
-
-}  // namespace
-
 class NewTaskWindowTest : public QObject {
     Q_OBJECT
 
@@ -77,14 +56,14 @@ void NewTaskWindowTest::controls() {
     QFETCH(QRect, geometry);
     QFETCH(QString, text);
     QFETCH(bool, enabled);
-    Setting s;
+    DialogSetting s;
     ui::NewTaskWindow window(s.store, s.kept, s.messages);
     checkControl(window, QString::fromUtf8(QTest::currentDataTag()), kind, geometry, text, enabled);
     QVERIFY(s.messages.shown().empty());
 }
 
 void NewTaskWindowTest::frame() {
-    Setting s;
+    DialogSetting s;
     ui::NewTaskWindow window(s.store, s.kept, s.messages);
     checkDialogFrame(window, "NewTaskWindow", "澄帆3.0版新增", QSize(329, 281));
     // No icon of its own: the application's default shows.
@@ -122,7 +101,7 @@ void NewTaskWindowTest::opensOnStoredCountAndAdds() {
     QFETCH(QString, openUrl);
     QFETCH(QString, message);
     QFETCH(QString, keyAfterAdd);
-    Setting s;
+    DialogSetting s;
     s.addTasks(tasks);
     if (!count.isEmpty()) QVERIFY(s.store.writeTaskCount(gbk(count.toUtf8().constData())));
 
@@ -145,7 +124,7 @@ void NewTaskWindowTest::opensOnStoredCountAndAdds() {
 }
 
 void NewTaskWindowTest::saveStoresTaskAndCount() {
-    Setting s;
+    DialogSetting s;
     s.addTasks({"1", "2", "3", "4", "5"});
     QVERIFY(s.store.writeTaskCount("3"));  // a hand-edited count below the highest task
     QVERIFY(s.store.writeLoopMinutes("5"));
@@ -203,7 +182,7 @@ void NewTaskWindowTest::saveRefuses() {
     QFETCH(QString, savePath);
     QFETCH(QString, taskNumber);
     QFETCH(QString, message);
-    Setting s;
+    DialogSetting s;
     ui::NewTaskWindow window(s.store, s.kept, s.messages);
     box(window, "编辑框1")->setText(url);
     box(window, "编辑框2")->setText(savePath);
@@ -217,7 +196,7 @@ void NewTaskWindowTest::saveRefuses() {
 void NewTaskWindowTest::storedBytesGoBackUnchanged() {
     // Bytes that are not clean GBK (written by another tool) show as U+FFFD, but
     // saving the task unchanged must not rewrite them, nor save it under a new key.
-    Setting s;
+    DialogSetting s;
     const std::string key = "7\xFF";
     const std::string url = "http://h/\xFF\xFE";
     QVERIFY(s.store.writeUrl(key, url));
@@ -239,7 +218,7 @@ void NewTaskWindowTest::storedBytesGoBackUnchanged() {
 }
 
 void NewTaskWindowTest::clearAllThenAdd() {
-    Setting s;
+    DialogSetting s;
     s.addTasks({"1", "2"});
     QVERIFY(s.store.writeTaskCount("2"));
     QVERIFY(s.store.writeLoopMinutes("5"));
@@ -262,8 +241,7 @@ void NewTaskWindowTest::clearAllThenAdd() {
 
 void NewTaskWindowTest::failedWritesAreReported() {
     TempDir dir;
-    writeFileBytes(dir.file("file"), "not a directory");
-    store::TaskStore store(dir.file("file") + "/dir");  // every write fails with ENOTDIR
+    store::TaskStore store(unwritableRunDirectory(dir));
     common::KeptTexts kept;
     FakeMessages messages;
     ui::NewTaskWindow window(store, kept, messages);
@@ -298,7 +276,7 @@ void NewTaskWindowTest::failedClearKeepsBoxes() {
 }
 
 void NewTaskWindowTest::enterPressesNothing() {
-    Setting s;
+    DialogSetting s;
     s.addTasks({"1"});
     QVERIFY(s.store.writeTaskCount("1"));
     const std::string before = readFileBytes(s.store.configPath());

@@ -18,8 +18,11 @@
 #include <QTest>
 
 #include "common/Gbk.h"
+#include "common/KeptTexts.h"
 #include "engine/Services.h"
+#include "store/TaskStore.h"
 #include "support/FakeMessages.h"
+#include "support/TempDir.h"
 
 namespace chengfan::testing {
 
@@ -41,6 +44,32 @@ inline QStringList messagesOf(const FakeMessages& messages) {
 inline QString lastMessage(const FakeMessages& messages) {
     const QStringList list = messagesOf(messages);
     return list.isEmpty() ? QString() : list.constLast();
+}
+
+// A run directory with its store, and what a dialog needs besides.
+struct DialogSetting {
+    TempDir dir;
+    store::TaskStore store{dir.path()};
+    common::KeptTexts kept;
+    FakeMessages messages;
+
+    // Task "key" gets the URL "http://h/<key>" and, unless listed as pathless,
+    // the save path "d:\p\<key>.html".
+    void addTasks(const QStringList& keys, const QStringList& pathless = {}) {
+        for (const QString& key : keys) {
+            const std::string k = gbk(key.toUtf8().constData());
+            QVERIFY(store.writeUrl(k, gbk(("http://h/" + key).toUtf8().constData())));
+            if (!pathless.contains(key)) {
+                QVERIFY(store.writeSavePath(k, gbk(("d:\\p\\" + key + ".html").toUtf8().constData())));
+            }
+        }
+    }
+};
+
+// A run directory below a regular file: every write to its Config.ini fails (ENOTDIR).
+inline std::string unwritableRunDirectory(const TempDir& dir) {
+    writeFileBytes(dir.file("file"), "not a directory");
+    return dir.file("file") + "/dir";
 }
 
 template <typename Control>
