@@ -6,10 +6,8 @@
 #include <new>
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QMessageBox>
-#include <QTranslator>
+#include <QNetworkProxyFactory>
 
 #include "common/KeptTexts.h"
 #include "engine/SystemServices.h"
@@ -18,6 +16,7 @@
 #include "ui/QtBrowser.h"
 #include "ui/QtMessageService.h"
 #include "ui/QtProgram.h"
+#include "ui/Translations.h"
 
 namespace {
 
@@ -27,14 +26,6 @@ bool displayAvailable() {
     return !qEnvironmentVariableIsEmpty("DISPLAY") ||
            !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
            !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
-}
-
-// Qt's own texts (the OK button, the edit boxes' context menus) in Chinese.
-void loadTranslation(QApplication& app, QTranslator& translator, const QString& name) {
-    if (translator.load(QLocale(QLocale::Chinese, QLocale::China), name, QStringLiteral("_"),
-                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        app.installTranslator(&translator);
-    }
 }
 
 }  // namespace
@@ -57,12 +48,10 @@ int main(int argc, char* argv[]) {
     // Qt has set the C locale from the environment; numbers in the core are read
     // and written the same way under every locale.
     std::setlocale(LC_NUMERIC, "C");
-    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
 
-    QTranslator qtbase;
-    QTranslator webengine;
-    loadTranslation(app, qtbase, QStringLiteral("qtbase"));
-    loadTranslation(app, webengine, QStringLiteral("qtwebengine"));
+    // The browser boxes go through the desktop's proxy, as a desktop browser does.
+    QNetworkProxyFactory::setUseSystemConfiguration(true);
+    ui::installChineseTranslations(app);
 
     // Relative save paths resolve against the program's directory, where
     // Config.ini lives too.

@@ -166,8 +166,16 @@ void MainWindow::buildControls() {
     for (auto [name, text, geometry] :
          {std::tuple{"标签8", "当前执行任务", QRect(9, 225, 64, 32)},
           std::tuple{"标签7", "剩余任务", QRect(200, 224, 64, 32)}}) {
-        QLabel* label = addLabel(self, name, QString::fromUtf8(text), geometry);
+        // The caption is wider than its label and breaks onto a second line. CJK
+        // faces here have a tall line spacing, so the lines are set 17 px apart to
+        // fit both into the label's 32 px, as they fit with the face it was drawn for.
+        QLabel* label = addLabel(self, name, {}, geometry);
+        label->setTextFormat(Qt::RichText);
+        label->setText(QStringLiteral("<p style=\"line-height:17px; -qt-line-height-type:fixed; "
+                                      "margin:0\">%1</p>")
+                           .arg(QString::fromUtf8(text).toHtmlEscaped()));
         label->setFont(pixelFont(15, true));
+        label->setWordWrap(true);
         setTextColour(*label, kRed);
     }
 

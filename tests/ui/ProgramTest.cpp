@@ -1,0 +1,171 @@
+// The built program as a user meets it: started from a copy of its directory on
+// a virtual display of its own, closed by Esc and by the Exit button, and started
+// where there is no display at all.
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+
+#include "TempDir.h"
+
+namespace {
+
+constexpr int kWaitMs = 60000;
+
+// Runs a tool to its end and gives what it printed, trimmed.
+QString run(const QString& program, const QStringList& arguments,
+            const QProcessEnvironment& environment) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    if (!process.waitForFinished(kWaitMs) || process.exitCode() != 0) {
+        qWarning() << program << arguments << "failed:" << process.readAllStandardError();
+        return {};
+    }
+    return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
+}
+
+}  // namespace
+
+class ProgramTest : public QObject {
+    Q_OBJECT
+
+    QProcess xvfb_;
+    QString display_;
+
+    // The program copied alone into a fresh directory, with a Config.ini of its own.
+    struct Installed {
+        chengfan::testing::TempDir dir;
+        QString program;
+        QByteArray config = QByteArray("[ID]\r\nID=1\r\n[\xB6\xAF\xCC\xAC\xCD\xF8\xD6\xB7]\r\n"
+                                       "1=http://127.0.0.1:9/a.php\r\n");
+        Installed() {
+            program = QString::fromStdString(dir.file("chengfan"));
+            QFile::copy(QStringLiteral(CHENGFAN_PROGRAM), program);
+            QFile::setPermissions(program, QFile::permissions(program) | QFile::ExeOwner);
+            QFile file(QString::fromStdString(dir.file("Config.ini")));
+            file.open(QIODevice::WriteOnly);
+            file.write(config);
+        }
+        QByteArray configNow() const {
+            QFile file(QString::fromStdString(dir.file("Config.ini")));
+            file.open(QIODevice::ReadOnly);
+            return file.readAll();
+        }
+    };
+
+    // The environment of a desktop session on our display; the notice request
+    // goes to a closed port on this machine.
+    QProcessEnvironment desktop() const {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        environment.remove(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"));
+        environment.insert(QStringLiteral("DISPLAY"), display_);
+        for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY"}) {
+            environment.insert(QString::fromLatin1(name), QStringLiteral("http://127.0.0.1:9"));
+        }
+        environment.remove(QStringLiteral("no_proxy"));
+        environment.remove(QStringLiteral("NO_PROXY"));
+        return environment;
+    }
+
+    // Starts the program from "/" (it must find its directory itself) and gives
+    // the X window id of MainWindow once it is shown.
+    QString start(QProcess& process, const Installed& installed) {
+        process.setProcessEnvironment(desktop());
+        process.setWorkingDirectory(QStringLiteral("/"));
+        process.start(installed.program, {});
+        if (!process.waitForStarted(kWaitMs)) return {};
+        return run(QStringLiteral("xdotool"),
+                   {QStringLiteral("search"), QStringLiteral("--sync"),
+                    QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                    QStringLiteral("澄帆3.0版")},
+                   desktop())
+            .section(QLatin1Char('\n'), 0, 0);
+    }
+
+    void expectCleanEnd(QProcess& process, const Installed& installed) {
+        QVERIFY2(process.waitForFinished(kWaitMs), "the program did not end");
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 0);
+        QCOMPARE(installed.configNow(), installed.config);  // nothing written on the way out
+    }
+
+private slots:
+    void initTestCase() {
+        for (const char* tool : {"Xvfb", "xdotool"}) {
+            if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()) {
+                QSKIP(qPrintable(QStringLiteral("%1 is not installed").arg(tool)));
+            }
+        }
+        for (int number = 90; number < 200; ++number) {
+            if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)) ||
+                QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number))) {
+                continue;
+            }
+            display_ = QStringLiteral(":%1").arg(number);
+            xvfb_.start(QStringLiteral("Xvfb"),
+                        {display_, QStringLiteral("-screen"), QStringLiteral("0"),
+                         QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
+                         QStringLiteral("tcp")});
+            QVERIFY(xvfb_.waitForStarted(kWaitMs));
+            QTRY_VERIFY_WITH_TIMEOUT(
+                QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)) ||
+                    xvfb_.state() == QProcess::NotRunning,
+                kWaitMs);
+            if (xvfb_.state() == QProcess::Running) return;
+        }
+        QFAIL("no virtual display could be started");
+    }
+
+    void cleanupTestCase() {
+        if (xvfb_.state() == QProcess::Running) {
+            xvfb_.terminate();
+            xvfb_.waitForFinished(kWaitMs);
+        }
+    }
+
+    void escEndsTheProgramWithCodeZero() {
+        Installed installed;
+        QProcess process;
+        const QString window = start(process, installed);
+        QVERIFY2(!window.isEmpty(), "MainWindow was not shown");
+        run(QStringLiteral("xdotool"), {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window},
+            desktop());
+        run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Escape")}, desktop());
+        expectCleanEnd(process, installed);
+    }
+
+    void exitButtonEndsTheProgramWithCodeZero() {
+        Installed installed;
+        QProcess process;
+        const QString window = start(process, installed);
+        QVERIFY2(!window.isEmpty(), "MainWindow was not shown");
+        // The middle of 按钮3 ("退出") in MainWindow's client area.
+        run(QStringLiteral("xdotool"),
+            {QStringLiteral("mousemove"), QStringLiteral("--window"), window, QStringLiteral("281"),
+             QStringLiteral("506"), QStringLiteral("click"), QStringLiteral("1")},
+            desktop());
+        expectCleanEnd(process, installed);
+    }
+
+    void withoutAnyDisplayItSaysSoAndEnds() {
+        Installed installed;
+        QProcessEnvironment environment = desktop();
+        environment.remove(QStringLiteral("DISPLAY"));
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(installed.program, {});
+        QVERIFY(process.waitForFinished(kWaitMs));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 255);  // -1
+        QVERIFY(QString::fromUtf8(process.readAllStandardError())
+                    .contains(QStringLiteral("没有可用的图形显示")));
+    }
+};
+
+QTEST_GUILESS_MAIN(ProgramTest)
+#include "ProgramTest.moc"
