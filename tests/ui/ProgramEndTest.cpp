@@ -72,7 +72,6 @@ private slots:
         kept.loopMinutesText = "7";
         program.runExitAction();
         QCOMPARE(kept.loopMinutesText, std::string("7"));
-
     }
 };
 
