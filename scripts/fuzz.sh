@@ -43,7 +43,8 @@ for name in "${targets[@]}"; do
         "$work/$name") >"$log" 2>&1; then
     runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo '?')
     corpus=$(ls "$work/$name" | wc -l)
-    summary+=("$name: $runs inputs in ${seconds}s, corpus $seeds -> $corpus, 0 crashes")
+    figures=$(grep -o 'figures: .*' "$log" | tail -n 1 | sed 's/^figures: /; /' || true)
+    summary+=("$name: $runs inputs in ${seconds}s, corpus $seeds -> $corpus, 0 crashes$figures")
   else
     status=1
     tail -n 60 "$log"
