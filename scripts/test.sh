@@ -18,3 +18,7 @@ cat "$build"/tests/reliability/figures/*.txt  # faults tried, survived, bytes lo
 # each fuzz target for a bounded time from its seed corpus.
 scripts/sanitize.sh
 scripts/fuzz.sh
+
+# The whole program driven under Xvfb as a user would, against loopback servers
+# (about two minutes; screenshots of each stage in build/e2e/e2e-run/).
+tests/e2e/run.sh build/e2e
