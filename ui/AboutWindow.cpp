@@ -1,6 +1,8 @@
 #include "ui/AboutWindow.h"
 
+#include <QKeySequence>
 #include <QRect>
+#include <QShortcut>
 #include <QSize>
 #include <QWebEngineHttpRequest>
 #include <QWebEngineLoadingInfo>
@@ -22,6 +24,10 @@ AboutWindow::AboutWindow(const QUrl& page, QWidget* parent) : QDialog(parent) {
     browser_ = new QWebEngineView(this);
     browser_->setObjectName(QStringLiteral("超文本浏览框1"));
     browser_->setGeometry(QRect(0, 0, 640, 336));
+    // The page takes the keys while it has the focus and hands none back, so Esc
+    // is caught before it reaches the page: it closes the window from anywhere.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QDialog::reject);
 
     // A page that cannot be loaded (offline, host down) gives the program's own
     // short page rather than the browser's error page. Only the about page itself
