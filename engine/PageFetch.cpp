@@ -322,6 +322,7 @@ public:
 
     // Closes the new content and puts it in place. False leaves the old file.
     bool commit() {
+        if (unnamed_ && !nameUnnamed()) return false;
         const int fd = fd_;
         fd_ = -1;
         if (::close(fd) != 0) return false;
@@ -364,14 +365,19 @@ private:
 
     bool createTemporary(mode_t mode) {
         const auto slash = target_.rfind('/');
-        const std::string directory =
-            slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
-        static std::mt19937_64 random{std::random_device{}()};
+        directory_ = slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
+        // First a file without a name: a download killed part-way then leaves
+        // nothing beside the page, where a named file would stay behind as a
+        // cut-off copy, one more for every interrupted run. It is named only once
+        // complete, just before it replaces the page.
+        fd_ = ::open(directory_.empty() ? "." : directory_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+        if (fd_ >= 0) {
+            unnamed_ = true;
+            return true;
+        }
+        // File systems without unnamed files get a named one from the start.
         for (int attempt = 0; attempt < 100; ++attempt) {
-            char name[48];
-            std::snprintf(name, sizeof name, ".chengfan-%016llx.part",
-                          static_cast<unsigned long long>(random()));
-            std::string candidate = directory + name;
+            std::string candidate = temporaryName();
             fd_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
             if (fd_ >= 0) {
                 temporary_ = std::move(candidate);
@@ -382,8 +388,33 @@ private:
         return false;
     }
 
+    std::string temporaryName() const {
+        static std::mt19937_64 random{std::random_device{}()};
+        char name[48];
+        std::snprintf(name, sizeof name, ".chengfan-%016llx.part", static_cast<unsigned long long>(random()));
+        return directory_ + name;
+    }
+
+    // Gives the complete unnamed file a temporary name beside the page.
+    bool nameUnnamed() {
+        const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::string candidate = temporaryName();
+            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+                ::linkat(fd_, "", AT_FDCWD, candidate.c_str(), AT_EMPTY_PATH) == 0) {
+                temporary_ = std::move(candidate);
+                unnamed_ = false;
+                return true;
+            }
+            if (errno != EEXIST) return false;
+        }
+        return false;
+    }
+
     std::string target_;
+    std::string directory_;  // of target_, with its trailing slash; empty for the working directory
     std::string temporary_;
+    bool unnamed_ = false;
     int fd_ = -1;
 };
 
