@@ -483,13 +483,30 @@ std::string temporaryName(const std::string& target) {
     return name;
 }
 
+// Gives a complete unnamed file (O_TMPFILE) a temporary name beside target.
+bool nameUnnamedFile(int fd, const std::string& target, std::string& name) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string candidate = temporaryName(target);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+            ::linkat(fd, "", AT_FDCWD, candidate.c_str(), AT_EMPTY_PATH) == 0) {
+            name = std::move(candidate);
+            return true;
+        }
+        if (errno != EEXIST) return false;
+    }
+    return false;
+}
+
 // Replaces the file at path with bytes: a temporary file in the same directory,
 // written in full and flushed to the disk, is renamed over the old one, so every
 // failure leaves the old file (or no file) untouched. An existing file keeps its
-// permission bits and owner.
+// permission bits and owner. The temporary file has no name until it is complete
+// where the file system allows, so a writer killed part-way leaves nothing behind.
 bool replaceFile(const std::string& path, const struct stat* old, std::string_view bytes) {
     std::string temp;
-    int rawFd = -1;
+    int rawFd = ::open(directoryOf(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    const bool unnamed = rawFd >= 0;
     for (int attempt = 0; attempt < 100 && rawFd < 0; ++attempt) {
         temp = temporaryName(path);
         rawFd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -507,10 +524,11 @@ bool replaceFile(const std::string& path, const struct stat* old, std::string_vi
     }
     ok = ok && writeAll(fd.get(), bytes);
     ok = ok && ::fsync(fd.get()) == 0;
+    if (ok && unnamed) ok = nameUnnamedFile(fd.get(), path, temp);
     ok = fd.close() && ok;
     ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
     if (!ok) {
-        ::unlink(temp.c_str());
+        if (!temp.empty()) ::unlink(temp.c_str());
         return false;
     }
     // Make the rename itself durable; the new file is complete either way.
