@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+
 #if defined(__SANITIZE_ADDRESS__)
 #define CHENGFAN_UNDER_ASAN 1
 #elif defined(__has_feature)
@@ -14,7 +16,8 @@
 #endif
 #endif
 #ifdef CHENGFAN_UNDER_ASAN
-#include <sanitizer/allocator_interface.h>
+// From the sanitizer runtime; GCC does not ship the header that declares it.
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #else
 #include <malloc.h>
 #endif
