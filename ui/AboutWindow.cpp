@@ -6,6 +6,7 @@
 #include <QSize>
 #include <QWebEngineHttpRequest>
 #include <QWebEngineLoadingInfo>
+#include <QWebEngineNavigationRequest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -30,15 +31,23 @@ AboutWindow::AboutWindow(const QUrl& page, QWidget* parent) : QDialog(parent) {
     connect(escape, &QShortcut::activated, this, &QDialog::reject);
 
     // A page that cannot be loaded (offline, host down) gives the program's own
-    // short page rather than the browser's error page. Only the about page itself
-    // is replaced: once it has shown, a failed link is the browser's business.
+    // short page rather than the browser's error page. Only the load of the about
+    // page itself, redirects included, is replaced: once the user has gone
+    // elsewhere, even before the page had finished, failures are the browser's.
+    connect(browser_->page(), &QWebEnginePage::navigationRequested, this,
+            [this](QWebEngineNavigationRequest& request) {
+                if (firstLoadOver_ || !request.isMainFrame() ||
+                    request.navigationType() == QWebEngineNavigationRequest::RedirectNavigation) {
+                    return;
+                }
+                if (aboutPageRequested_) firstLoadOver_ = true;
+                aboutPageRequested_ = true;
+            });
     connect(browser_->page(), &QWebEnginePage::loadingChanged, this,
             [this](const QWebEngineLoadingInfo& info) {
-                if (pageShown_) return;
-                if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus) {
-                    pageShown_ = true;
-                } else if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus) {
-                    pageShown_ = true;
+                if (firstLoadOver_ || info.status() == QWebEngineLoadingInfo::LoadStartedStatus) return;
+                firstLoadOver_ = true;
+                if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus) {
                     browser_->setHtml(fallbackPageHtml());
                 }
             });

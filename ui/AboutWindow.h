@@ -24,7 +24,8 @@ public:
 
 private:
     QWebEngineView* browser_ = nullptr;  // 超文本浏览框1
-    bool pageShown_ = false;
+    bool aboutPageRequested_ = false;
+    bool firstLoadOver_ = false;  // the about page has shown, failed or been left
 };
 
 }  // namespace chengfan::ui

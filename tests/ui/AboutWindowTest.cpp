@@ -9,6 +9,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QWebEngineLoadingInfo>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 
 #include "WindowTestSupport.h"
@@ -52,6 +54,8 @@ public:
     }
 
     bool hostIsDown = false;
+    bool aboutPageHangs = false;  // the about page is asked for but never answered
+    bool aboutPageMoved = false;  // the about page redirects to an address that drops
     QStringList requests;  // the request lines, in order
 
 private:
@@ -70,6 +74,17 @@ private:
             pending_.remove(socket);
             requests << QString::fromLatin1(line);
             const bool about = line.startsWith("GET http://") && line.contains("/gy.html ");
+            if (about && aboutPageHangs) return;
+            if (line.contains("/moved.html ")) {
+                socket->abort();
+                return;
+            }
+            if (about && aboutPageMoved) {
+                socket->write("HTTP/1.1 302 Found\r\nLocation: /moved.html\r\nContent-Length: 0\r\n"
+                              "Connection: close\r\n\r\n");
+                socket->disconnectFromHost();
+                return;
+            }
             const QByteArray body =
                 about ? QByteArray("<html><head><meta charset=\"utf-8\"><title>关于我们</title></head>"
                                    "<body>about the publisher</body></html>")
@@ -109,8 +124,10 @@ public:
 private slots:
     void frame();
     void showsThePublishersAboutPageAfreshAtEachOpening();
+    void showsItsOwnPageWhenTheHostIsDown_data();
     void showsItsOwnPageWhenTheHostIsDown();
     void aFailedLinkAfterThePageIsTheBrowsersBusiness();
+    void aLinkFollowedBeforeThePageHasLoadedIsTheBrowsersBusiness();
     void escCloses();
 };
 
@@ -138,9 +155,17 @@ void AboutWindowTest::showsThePublishersAboutPageAfreshAtEachOpening() {
     }
 }
 
+void AboutWindowTest::showsItsOwnPageWhenTheHostIsDown_data() {
+    QTest::addColumn<bool>("moved");
+    QTest::newRow("host down") << false;
+    QTest::newRow("redirected to a dead address") << true;
+}
+
 void AboutWindowTest::showsItsOwnPageWhenTheHostIsDown() {
+    QFETCH(bool, moved);
     PublisherStandIn publisher;
-    publisher.hostIsDown = true;
+    publisher.hostIsDown = !moved;
+    publisher.aboutPageMoved = moved;
     ui::AboutWindow window;
     window.show();
     QTRY_COMPARE_WITH_TIMEOUT(browserOf(window)->title(), QStringLiteral("澄帆 3.0"), kLoadTimeoutMs);
@@ -153,14 +178,48 @@ void AboutWindowTest::showsItsOwnPageWhenTheHostIsDown() {
 void AboutWindowTest::aFailedLinkAfterThePageIsTheBrowsersBusiness() {
     PublisherStandIn publisher;
     ui::AboutWindow window;
-    window.show();
     QWebEngineView* browser = browserOf(window);
-    QTRY_COMPARE_WITH_TIMEOUT(browser->title(), QStringLiteral("关于我们"), kLoadTimeoutMs);
-    publisher.hostIsDown = true;
     QSignalSpy finished(browser, &QWebEngineView::loadFinished);
+    window.show();
+    QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), kLoadTimeoutMs);
+    QCOMPARE(finished.takeFirst().first().toBool(), true);
+    QCOMPARE(browser->title(), QStringLiteral("关于我们"));
+    publisher.hostIsDown = true;
     browser->setUrl(QUrl(QString::fromUtf8(engine::kPublisherHost) + QStringLiteral("/elsewhere.html")));
     QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), kLoadTimeoutMs);
     QCOMPARE(finished.first().first().toBool(), false);
+    // No built-in page follows: once the renderer has answered a question asked
+    // after the failure, no further load has started.
+    QSignalSpy started(browser, &QWebEngineView::loadStarted);
+    bool answered = false;
+    browser->page()->toPlainText([&answered](const QString&) { answered = true; });
+    QTRY_VERIFY_WITH_TIMEOUT(answered, kLoadTimeoutMs);
+    QCOMPARE(started.count(), 0);
+    QVERIFY(browser->title() != QStringLiteral("澄帆 3.0"));
+}
+
+void AboutWindowTest::aLinkFollowedBeforeThePageHasLoadedIsTheBrowsersBusiness() {
+    PublisherStandIn publisher;
+    publisher.aboutPageHangs = true;
+    ui::AboutWindow window;
+    QWebEngineView* browser = browserOf(window);
+    window.show();
+    QTRY_COMPARE_WITH_TIMEOUT(publisher.requests.size(), qsizetype(1), kLoadTimeoutMs);
+
+    publisher.hostIsDown = true;
+    const QUrl elsewhere(QString::fromUtf8(engine::kPublisherHost) + QStringLiteral("/elsewhere.html"));
+    bool linkFailed = false;
+    int startsAfterFailure = 0;
+    connect(browser->page(), &QWebEnginePage::loadingChanged, this, [&](const QWebEngineLoadingInfo& info) {
+        if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus && info.url() == elsewhere) linkFailed = true;
+        else if (linkFailed && info.status() == QWebEngineLoadingInfo::LoadStartedStatus) ++startsAfterFailure;
+    });
+    browser->setUrl(elsewhere);
+    QTRY_VERIFY_WITH_TIMEOUT(linkFailed, kLoadTimeoutMs);
+    bool answered = false;
+    browser->page()->toPlainText([&answered](const QString&) { answered = true; });
+    QTRY_VERIFY_WITH_TIMEOUT(answered, kLoadTimeoutMs);
+    QCOMPARE(startsAfterFailure, 0);
     QVERIFY(browser->title() != QStringLiteral("澄帆 3.0"));
 }
 
