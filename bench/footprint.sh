@@ -14,5 +14,9 @@ out="$build/footprint"
 mkdir -p "$out"
 g++ -O2 -fPIC -o "$out/bare-window" bench/footprint/BareWindow.cpp \
   $(pkg-config --cflags --libs Qt6Widgets)
+# The same window made to load the browser engine's libraries, which it never uses.
+g++ -O2 -fPIC -o "$out/bare-window-webengine" bench/footprint/BareWindow.cpp \
+  $(pkg-config --cflags --libs Qt6Widgets) -Wl,--no-as-needed $(pkg-config --libs Qt6WebEngineWidgets)
 cc -O2 -o "$out/xhelper" tests/e2e/xhelper.c -lX11
-python3 bench/footprint/measure.py "$build" "$out/bare-window" "$out/xhelper" "$runs"
+python3 bench/footprint/measure.py "$build" "$out/bare-window" "$out/bare-window-webengine" \
+  "$out/xhelper" "$runs"
