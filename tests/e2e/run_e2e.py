@@ -385,7 +385,7 @@ def main():
         main_window = set_up_tasks(s, recorder, tasks)
         run_passes(s, recorder, main_window, tasks, targets)
 
-        print("stage 4: the three ways out", flush=True)
+        print("stage 3: the three ways out", flush=True)
         exit_without_writing(s, "退出", lambda: s.click(main_window, MAIN["button3_exit"]))
 
         main_window = s.launch("esc")
@@ -396,7 +396,7 @@ def main():
         exit_without_writing(s, "the close box (WM_DELETE_WINDOW)",
                              lambda: s.x("close", str(main_window["id"])))
 
-        print("stage 3: the update marker names this version", flush=True)
+        print("stage 4: the update marker names this version", flush=True)
         recorder.marker = b"3.0\r\n"
         main_window = s.launch("update")
         recorder.clear()
