@@ -55,8 +55,8 @@ int kindOf(QWidget* window) {
 common::Text gbk(const char* utf8) { return *common::utf8ToGbk(utf8); }
 
 // An HTTP proxy on 127.0.0.1 that answers everything and records what was asked.
-// The first request for the notice page is redirected to another page, so the
-// test can see which page a reload asks for.
+// One address can be redirected to another page, so the test can see which page
+// a reload asks for.
 class LoopbackProxy : public QObject {
 public:
     LoopbackProxy() {
@@ -64,9 +64,17 @@ public:
         connect(&server_, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket* socket = server_.nextPendingConnection()) {
                 connect(socket, &QTcpSocket::readyRead, this, [this, socket] { serve(socket); });
-                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+                connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+                    buffers_.remove(socket);
+                    socket->deleteLater();
+                });
             }
         });
+    }
+    ~LoopbackProxy() override {
+        // The sockets go with the server; none may reach back into this object
+        // while it is being torn down.
+        for (QTcpSocket* socket : server_.findChildren<QTcpSocket*>()) socket->blockSignals(true);
     }
     quint16 port() const { return server_.serverPort(); }
     QStringList requests;
@@ -74,24 +82,26 @@ public:
     QString redirected;
 
 private:
+    // Connections are kept open: a connection closed under a client that has not
+    // read its answer yet makes it send the request again.
     void serve(QTcpSocket* socket) {
         QByteArray& pending = buffers_[socket];
         pending += socket->readAll();
-        if (!pending.contains("\r\n\r\n")) return;
-        const QList<QByteArray> requestLine = pending.left(pending.indexOf("\r\n")).split(' ');
-        buffers_.remove(socket);
-        const QString target = QString::fromLatin1(requestLine.value(1));
-        requests << target;
-        QByteArray response;
-        if (target == redirected) {
-            response = "HTTP/1.1 302 Found\r\nLocation: " + QByteArray(engine::kPublisherHost) +
-                       "/jt/moved.html\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
-        } else {
-            response = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 2\r\n"
-                       "Connection: close\r\n\r\nok";
+        for (qsizetype end = pending.indexOf("\r\n\r\n"); end >= 0;
+             end = pending.indexOf("\r\n\r\n")) {
+            const QList<QByteArray> requestLine = pending.left(pending.indexOf("\r\n")).split(' ');
+            pending.remove(0, end + 4);
+            const QString target = QString::fromLatin1(requestLine.value(1));
+            requests << target;
+            if (target == redirected) {
+                socket->write("HTTP/1.1 302 Found\r\nLocation: " +
+                              QByteArray(engine::kPublisherHost) +
+                              "/jt/moved.html\r\nContent-Length: 0\r\n\r\n");
+            } else {
+                socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n"
+                              "Content-Length: 2\r\n\r\nok");
+            }
         }
-        socket->write(response);
-        socket->disconnectFromHost();
     }
 
     QTcpServer server_;
