@@ -6,6 +6,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -190,6 +192,10 @@ private slots:
         QCOMPARE(window.windowTitle(), QStringLiteral("澄帆3.0版 (青禾文社）"));
         QCOMPARE(window.size(), QSize(407, 546));
         QCOMPARE(window.minimumSize(), window.maximumSize());
+        // Centred by its outer size, 409 x 572, with integer division.
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        QCOMPARE(window.pos(), QPoint(screen.x() + (screen.width() - 409) / 2,
+                                      screen.y() + (screen.height() - 572) / 2));
         QVERIFY(window.windowFlags() & Qt::WindowMinimizeButtonHint);
         QVERIFY(window.windowFlags() & Qt::WindowCloseButtonHint);
         QVERIFY(!(window.windowFlags() & Qt::WindowMaximizeButtonHint));
