@@ -1,20 +1,53 @@
 #include "ui/AboutWindow.h"
 
+#include <QCoreApplication>
 #include <QKeySequence>
+#include <QLibrary>
 #include <QRect>
 #include <QShortcut>
 #include <QSize>
-#include <QWebEngineHttpRequest>
-#include <QWebEngineLoadingInfo>
-#include <QWebEngineNavigationRequest>
-#include <QWebEnginePage>
-#include <QWebEngineView>
+#include <QTextBrowser>
 
 #include "engine/BuildSettings.h"
+#include "ui/BrowserBoxSettings.h"
 #include "ui/DialogSupport.h"
 #include "ui/Icon.h"
 
 namespace chengfan::ui {
+
+namespace {
+
+// The browser module's box, loading the page, from beside the executable.
+// Without the module (missing, damaged, or the browser engine not installed) the
+// window still opens, with the program's own page in a plain text box instead.
+QWidget* makeBrowserBox(const BrowserBoxSettings& settings) {
+    QString failure;
+    // The browser engine draws through OpenGL contexts shared with the
+    // application's, which only exist when asked for before the application
+    // object was made; loaded without them it would crash.
+    if (!QCoreApplication::testAttribute(Qt::AA_ShareOpenGLContexts)) {
+        failure = QStringLiteral("the application does not share OpenGL contexts");
+    } else {
+        QLibrary module(QCoreApplication::applicationDirPath() +
+                        QStringLiteral("/" CHENGFAN_BROWSER_MODULE_FILE));
+        // The module stays loaded for the rest of the run: the browser engine
+        // cannot be unloaded once started, and later openings find it ready.
+        const auto create = reinterpret_cast<BrowserBoxFactory>(module.resolve(kBrowserBoxFactory));
+        if (create != nullptr) return create(settings);
+        failure = module.errorString();
+    }
+    qWarning("chengfan: no browser for the about page, showing the built-in page: %s",
+             qPrintable(failure));
+
+    auto* box = new QTextBrowser(settings.parent);
+    box->setObjectName(settings.objectName);
+    box->setGeometry(settings.geometry);
+    box->setOpenLinks(false);
+    box->setHtml(settings.fallbackHtml);
+    return box;
+}
+
+}  // namespace
 
 AboutWindow::AboutWindow(QWidget* parent) : AboutWindow(aboutPageAddress(), parent) {}
 
@@ -22,40 +55,13 @@ AboutWindow::AboutWindow(const QUrl& page, QWidget* parent) : QDialog(parent) {
     setUpDialog(*this, QStringLiteral("AboutWindow"), QStringLiteral("澄帆3.0关于"), QSize(640, 370));
     setWindowIcon(programIcon());
 
-    browser_ = new QWebEngineView(this);
-    browser_->setObjectName(QStringLiteral("超文本浏览框1"));
-    browser_->setGeometry(QRect(0, 0, 640, 336));
+    browser_ = makeBrowserBox(BrowserBoxSettings{this, QRect(0, 0, 640, 336),
+                                                 QStringLiteral("超文本浏览框1"), page,
+                                                 fallbackPageHtml()});
     // The page takes the keys while it has the focus and hands none back, so Esc
     // is caught before it reaches the page: it closes the window from anywhere.
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, &QDialog::reject);
-
-    // A page that cannot be loaded (offline, host down) gives the program's own
-    // short page rather than the browser's error page. Only the load of the about
-    // page itself, redirects included, is replaced: once the user has gone
-    // elsewhere, even before the page had finished, failures are the browser's.
-    connect(browser_->page(), &QWebEnginePage::navigationRequested, this,
-            [this](QWebEngineNavigationRequest& request) {
-                if (firstLoadOver_ || !request.isMainFrame() ||
-                    request.navigationType() == QWebEngineNavigationRequest::RedirectNavigation) {
-                    return;
-                }
-                if (aboutPageRequested_) firstLoadOver_ = true;
-                aboutPageRequested_ = true;
-            });
-    connect(browser_->page(), &QWebEnginePage::loadingChanged, this,
-            [this](const QWebEngineLoadingInfo& info) {
-                if (firstLoadOver_ || info.status() == QWebEngineLoadingInfo::LoadStartedStatus) return;
-                firstLoadOver_ = true;
-                if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus) {
-                    browser_->setHtml(fallbackPageHtml());
-                }
-            });
-    // Each opening shows the page as the host has it now, never an older copy
-    // from the browser's cache.
-    QWebEngineHttpRequest request(page);
-    request.setHeader(QByteArrayLiteral("Cache-Control"), QByteArrayLiteral("no-cache"));
-    browser_->load(request);
 }
 
 QUrl AboutWindow::aboutPageAddress() {

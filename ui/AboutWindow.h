@@ -3,8 +3,6 @@
 #include <QDialog>
 #include <QUrl>
 
-class QWebEngineView;
-
 namespace chengfan::ui {
 
 // The publisher's about page in a browser box that fills the window. Each
@@ -23,9 +21,9 @@ public:
     static QString fallbackPageHtml();
 
 private:
-    QWebEngineView* browser_ = nullptr;  // 超文本浏览框1
-    bool aboutPageRequested_ = false;
-    bool firstLoadOver_ = false;  // the about page has shown, failed or been left
+    // 超文本浏览框1: the browser module's box, or a plain text box with the
+    // program's own page where that module cannot be loaded.
+    QWidget* browser_ = nullptr;
 };
 
 }  // namespace chengfan::ui

@@ -128,7 +128,9 @@ class Bench:
         # chengfan runs from a directory of its own, without Config.ini.
         (self.tmp / "program").mkdir()
         chengfan = self.tmp / "program" / "chengfan"
-        shutil.copy2(self.build / "app" / "chengfan", chengfan)
+        # The browser module goes with the program: it is loaded from beside it.
+        for name in ("chengfan", "libchengfan_browser.so"):
+            shutil.copy2(self.build / "app" / name, self.tmp / "program" / name)
         self.programs = {"bare": (Path(bare).resolve(), BARE_TITLE),
                          "bare+we": (Path(bare_webengine).resolve(), BARE_TITLE),
                          "chengfan": (chengfan, MAIN_TITLE)}

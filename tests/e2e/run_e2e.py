@@ -145,7 +145,9 @@ class Session:
         for d in (self.program_dir, self.work_dir, self.save_dir / "sub"):
             d.mkdir(parents=True)
         self.executable = self.program_dir / "chengfan"
-        shutil.copy2(self.build / "app" / "chengfan", self.executable)
+        # The browser module goes with the program: it is loaded from beside it.
+        for name in ("chengfan", "libchengfan_browser.so"):
+            shutil.copy2(self.build / "app" / name, self.program_dir / name)
 
     # ----- X helpers --------------------------------------------------------
     def x(self, *args, timeout=20):
