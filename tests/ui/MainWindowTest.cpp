@@ -36,6 +36,7 @@
 #include "ui/EditTaskWindow.h"
 #include "ui/LoopTimeWindow.h"
 #include "ui/NewTaskWindow.h"
+#include "ui/NoticeBox.h"
 #include "ui/QtMessageService.h"
 #include "ui/Translations.h"
 
@@ -550,9 +551,12 @@ private slots:
         proxy_->requests.clear();
         Rig rig;
         rig.open(QUrl(proxy_->redirected));
-        // Requested at creation; the server redirects it.
-        QTRY_VERIFY(proxy_->requests.contains(host + "/jt/moved.html"));
+        // Requested at creation; the server redirects it, and the box then shows
+        // the page it was led to.
+        QTRY_COMPARE(rig.find<ui::NoticeBox>("超文本浏览框1").currentPage(),
+                     QUrl(host + "/jt/moved.html"));
         QVERIFY(proxy_->requests.contains(proxy_->redirected));
+        QVERIFY(proxy_->requests.contains(host + "/jt/moved.html"));
         QCOMPARE(rig.period(6), 43200000);
         proxy_->requests.clear();
 
