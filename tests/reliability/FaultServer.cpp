@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <chrono>
 #include <stdexcept>
 #include <string_view>
@@ -51,6 +52,11 @@ std::uint64_t number(const std::vector<std::string>& parts, std::size_t i) {
 }  // namespace
 
 FaultServer::FaultServer() {
+    // Downloads honour a proxy the environment names; requests to this server
+    // must reach it directly.
+    for (const char* name : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) {
+        ::unsetenv(name);
+    }
     if (::pipe(stopPipe_) != 0) throw std::runtime_error("pipe");
     listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
