@@ -116,6 +116,16 @@ TEST(HostileConfig, ReadsMakeSenseAndWritesKeepEveryOtherByte) {
             slowest = c.name;
         }
     }
+    // Task numbers such as 1e400 and -0 are keys like any other: each reads its
+    // own line and never stands for a number that happens to be equal.
+    writeFileBytes(store.configPath(), "[" + kUrl + "]\r\n1e400=http://127.0.0.1/big\r\n-0=http://127.0.0.1/minus\r\n" +
+                                           "inf=http://127.0.0.1/inf\r\n");
+    EXPECT_EQ(store.readUrl("1e400"), "http://127.0.0.1/big");
+    EXPECT_EQ(store.readUrl("-0"), "http://127.0.0.1/minus");
+    EXPECT_EQ(store.readUrl("0"), "");
+    EXPECT_EQ(store.readUrl("1e+400"), "");
+    EXPECT_EQ(store.readUrl(common::stepNumberText("-0", 1)), "");
+
     // Numbers from the odd texts: what the run would write back.
     EXPECT_EQ(common::stepNumberText("-0", 1), "1");
     EXPECT_EQ(common::stepNumberText("-0", -1), "-1");
@@ -149,6 +159,8 @@ TEST(HostileConfig, TheRunMakesSenseOfIt) {
                "]\r\n" + kLoopKey + "=" + loop + "\r\n";
     };
     const std::string u1 = "http://127.0.0.1/1", u2 = "http://127.0.0.1/2";
+    std::string oddKeys = file(u1, "2", "1e400");
+    oddKeys.insert(oddKeys.find(task2) + task2.size(), "1e400=http://127.0.0.1/big\r\n-0=http://127.0.0.1/minus\r\n");
     const RunCase cases[] = {
         {"count and loop time 1e400", file(u1, "1e400", "1e400"), {u1, u2}, {}, "inf"},
         {"count and loop time -0", file(u1, "-0", "-0"), {u1, u2}, {}, "-1"},
@@ -158,6 +170,7 @@ TEST(HostileConfig, TheRunMakesSenseOfIt) {
          {megabyteUrl.substr(0, 10239), u2}, {}, "1"},
         {"a URL with a zero byte and bytes that are not GBK",
          file("http://127.0.0.1/\0\x81\xFF"s, "2", "1e400"), {"http://127.0.0.1/\0\x81\xFF"s, u2}, {}, "1"},
+        {"task numbers 1e400 and -0 beside 1 and 2", oddKeys, {u1, u2}, {}, "1"},
         {"ten thousand sections first", manySections(10000) + file(u1, "2", "1e400"), {u1, u2}, {}, "1"},
         {"no loop time: the run stops with its message", file(u1, "2", ""), {}, {common::kMessageNoLoopTime}, ""},
     };
