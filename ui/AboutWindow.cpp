@@ -21,21 +21,13 @@ namespace {
 // Without the module (missing, damaged, or the browser engine not installed) the
 // window still opens, with the program's own page in a plain text box instead.
 QWidget* makeBrowserBox(const BrowserBoxSettings& settings) {
-    QString failure;
-    // The browser engine draws through OpenGL contexts shared with the
-    // application's, which only exist when asked for before the application
-    // object was made; loaded without them it would crash.
-    if (!QCoreApplication::testAttribute(Qt::AA_ShareOpenGLContexts)) {
-        failure = QStringLiteral("the application does not share OpenGL contexts");
-    } else {
-        QLibrary module(QCoreApplication::applicationDirPath() +
-                        QStringLiteral("/" CHENGFAN_BROWSER_MODULE_FILE));
-        // The module stays loaded for the rest of the run: the browser engine
-        // cannot be unloaded once started, and later openings find it ready.
-        const auto create = reinterpret_cast<BrowserBoxFactory>(module.resolve(kBrowserBoxFactory));
-        if (create != nullptr) return create(settings);
-        failure = module.errorString();
-    }
+    QLibrary module(QCoreApplication::applicationDirPath() +
+                    QStringLiteral("/" CHENGFAN_BROWSER_MODULE_FILE));
+    // The module stays loaded for the rest of the run: the browser engine
+    // cannot be unloaded once started, and later openings find it ready.
+    const auto create = reinterpret_cast<BrowserBoxFactory>(module.resolve(kBrowserBoxFactory));
+    if (create != nullptr) return create(settings);
+    const QString failure = module.errorString();
     qWarning("chengfan: no browser for the about page, showing the built-in page: %s",
              qPrintable(failure));
 

@@ -16,9 +16,6 @@ using namespace chengfan::testing;
 class AboutWindowWithoutBrowserTest : public QObject {
     Q_OBJECT
 
-public:
-    static void initMain() { QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); }
-
 private slots:
     void showsTheBuiltInPage_data();
     void showsTheBuiltInPage();
