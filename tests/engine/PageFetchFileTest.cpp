@@ -14,20 +14,12 @@ namespace chengfan::engine {
 namespace {
 
 using testing::fileExists;
+using testing::namesIn;
 using testing::readFileBytes;
 using testing::TempDir;
 using testing::writeFileBytes;
 
 common::Bytes bytesOf(const std::string& text) { return common::Bytes(text.begin(), text.end()); }
-
-std::vector<std::string> namesIn(const std::string& directory) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 class WriteBytesToFileTest : public ::testing::Test {
 protected:

@@ -22,6 +22,7 @@ namespace {
 using namespace std::chrono_literals;
 using testing::PageFetchTestServer;
 using testing::patternBytes;
+using testing::namesIn;
 using testing::readFileBytes;
 using testing::RefusingPort;
 using testing::SilentPort;
@@ -31,15 +32,6 @@ using testing::writeFileBytes;
 constexpr char kAgent[] = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
 
 std::string text(const common::Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
-
-std::vector<std::string> namesIn(const std::string& directory) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 // Sets or clears one environment variable for the life of the object.
 class ScopedEnv {

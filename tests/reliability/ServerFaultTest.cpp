@@ -22,6 +22,7 @@
 namespace chengfan::reliability {
 namespace {
 
+using chengfan::testing::namesIn;
 using chengfan::testing::readFileBytes;
 using chengfan::testing::TempDir;
 using chengfan::testing::writeFileBytes;
@@ -33,15 +34,6 @@ engine::FetchLimits shortLimits() {
     limits.connectTimeout = std::chrono::milliseconds(2000);
     limits.stallTimeout = std::chrono::milliseconds(1000);
     return limits;
-}
-
-std::vector<std::string> namesIn(const std::string& directory) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 // The whole file in large reads: a reader racing a save must be quick.

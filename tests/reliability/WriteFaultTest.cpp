@@ -27,17 +27,9 @@
 namespace chengfan::reliability {
 namespace {
 
+using chengfan::testing::namesIn;
 using chengfan::testing::readFileBytes;
 using chengfan::testing::TempDir;
-
-std::vector<std::string> namesIn(const std::string& directory) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 common::Bytes bytesOf(const std::string& text) { return common::Bytes(text.begin(), text.end()); }
 

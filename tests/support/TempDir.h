@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace chengfan::testing {
 
@@ -26,5 +27,7 @@ private:
 std::string readFileBytes(const std::string& path);
 void writeFileBytes(const std::string& path, const std::string& bytes);
 bool fileExists(const std::string& path);
+// The names of the entries of a directory, sorted: what a write left behind.
+std::vector<std::string> namesIn(const std::string& directory);
 
 }  // namespace chengfan::testing
