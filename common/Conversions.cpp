@@ -7,6 +7,7 @@
 #include <ctime>
 #include <limits>
 #include <system_error>
+#include <utility>
 
 #include "common/GbkTexts.h"
 
@@ -272,21 +273,12 @@ Text dateTimeToText(const DateTime& dateTime) {
     text += kDay;
     // The time shrinks from the right: trailing zero fields are left out, and
     // midnight shows the date alone.
-    if (dateTime.second != 0) {
-        appendInt(text, dateTime.hour);
-        text += kHour;
-        appendInt(text, dateTime.minute);
-        text += kMinute;
-        appendInt(text, dateTime.second);
-        text += kSecond;
-    } else if (dateTime.minute != 0) {
-        appendInt(text, dateTime.hour);
-        text += kHour;
-        appendInt(text, dateTime.minute);
-        text += kMinute;
-    } else if (dateTime.hour != 0) {
-        appendInt(text, dateTime.hour);
-        text += kHour;
+    const int shown = dateTime.second != 0 ? 3 : dateTime.minute != 0 ? 2 : dateTime.hour != 0 ? 1 : 0;
+    const std::pair<int, const char*> timeFields[] = {
+        {dateTime.hour, kHour}, {dateTime.minute, kMinute}, {dateTime.second, kSecond}};
+    for (int i = 0; i < shown; ++i) {
+        appendInt(text, timeFields[i].first);
+        text += timeFields[i].second;
     }
     return text;
 }
