@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "common/Gbk.h"
+#include "engine/CurlLibrary.h"
 
 namespace chengfan::engine {
 
@@ -28,10 +29,9 @@ constexpr long kMaxRedirects = 10;
 // fastest on loopback and on real links alike.
 constexpr long kReadBufferSize = 102400;
 
-void initCurl() {
-    static const bool initialised = [] { return curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; }();
-    (void)initialised;
-}
+// Handles exist only once the library has loaded, so their clean-ups may take
+// it for granted.
+const CurlLibrary& loadedCurl() { return *curlLibrary(); }
 
 // A time limit as libcurl takes it; at least 1 ms, since 0 means its own default
 // of five minutes.
@@ -40,16 +40,16 @@ long boundInMilliseconds(std::chrono::milliseconds limit) {
 }
 
 struct EasyCleanup {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+    void operator()(CURL* handle) const { loadedCurl().easyCleanup(handle); }
 };
 struct UrlCleanup {
-    void operator()(CURLU* url) const { curl_url_cleanup(url); }
+    void operator()(CURLU* url) const { loadedCurl().urlCleanup(url); }
 };
 struct ListCleanup {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+    void operator()(curl_slist* list) const { loadedCurl().slistFreeAll(list); }
 };
 struct CurlStringCleanup {
-    void operator()(char* text) const { curl_free(text); }
+    void operator()(char* text) const { loadedCurl().freeString(text); }
 };
 using EasyHandle = std::unique_ptr<CURL, EasyCleanup>;
 using UrlHandle = std::unique_ptr<CURLU, UrlCleanup>;
@@ -94,13 +94,14 @@ std::string escapeUrlBytes(std::string_view url) {
 // nullptr for anything else. A URL without a scheme is refused here rather than
 // guessed as http, so it never reaches the network.
 UrlHandle parseWebUrl(const common::Text& url, bool& secure) {
-    if (url.empty()) return nullptr;
-    UrlHandle parsed(curl_url());
+    const CurlLibrary* curl = curlLibrary();
+    if (url.empty() || curl == nullptr) return nullptr;
+    UrlHandle parsed(curl->url());
     if (!parsed) return nullptr;
     const std::string escaped = escapeUrlBytes(url);
-    if (curl_url_set(parsed.get(), CURLUPART_URL, escaped.c_str(), 0) != CURLUE_OK) return nullptr;
+    if (curl->urlSet(parsed.get(), CURLUPART_URL, escaped.c_str(), 0) != CURLUE_OK) return nullptr;
     char* rawScheme = nullptr;
-    if (curl_url_get(parsed.get(), CURLUPART_SCHEME, &rawScheme, 0) != CURLUE_OK) return nullptr;
+    if (curl->urlGet(parsed.get(), CURLUPART_SCHEME, &rawScheme, 0) != CURLUE_OK) return nullptr;
     const CurlString scheme(rawScheme);
     const std::string_view name(scheme.get());
     if (name == "https") {
@@ -135,6 +136,7 @@ enum class TransferEnd {
 };
 
 struct Transfer {
+    const CurlLibrary* curl = nullptr;
     CURL* handle = nullptr;
     BodySink* sink = nullptr;
     std::chrono::milliseconds stallTimeout{};
@@ -176,8 +178,8 @@ int onConnected(void* context, char*, char*, int, int) {
     transfer.connecting = false;
     transfer.lastActivity = Clock::now();
     char* scheme = nullptr;
-    curl_easy_getinfo(transfer.handle, CURLINFO_SCHEME, &scheme);
-    const bool secure = scheme != nullptr && curl_strequal(scheme, "https");
+    transfer.curl->easyGetinfo(transfer.handle, CURLINFO_SCHEME, &scheme);
+    const bool secure = scheme != nullptr && transfer.curl->strequal(scheme, "https");
     if (secure) {
         transfer.securedSoFar = true;
     } else if (transfer.securedSoFar) {
@@ -194,61 +196,63 @@ int onProgress(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 }
 
 TransferEnd runGet(UrlHandle url, bool secure, const FetchLimits& limits, BodySink& sink) {
-    initCurl();
-    const EasyHandle easy(curl_easy_init());
+    // A parsed URL means the library is there.
+    const CurlLibrary& curl = loadedCurl();
+    const EasyHandle easy(curl.easyInit());
     if (!easy) return TransferEnd::Failed;
     CURL* handle = easy.get();
 
     Transfer transfer;
+    transfer.curl = &curl;
     transfer.handle = handle;
     transfer.sink = &sink;
     transfer.stallTimeout = limits.stallTimeout;
 
     // curl's own "Accept: */*" is replaced by ours, so nothing depends on its
     // default; a plain proxy is not asked to keep the connection alive either.
-    const HeaderList headers(curl_slist_append(nullptr, "Accept: */*"));
-    if (!headers || curl_slist_append(headers.get(), "Proxy-Connection:") == nullptr) {
+    const HeaderList headers(curl.slistAppend(nullptr, "Accept: */*"));
+    if (!headers || curl.slistAppend(headers.get(), "Proxy-Connection:") == nullptr) {
         return TransferEnd::Failed;
     }
 
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(handle, CURLOPT_CURLU, url.get());
-    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
-    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, kMaxRedirects);
-    curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
-    curl_easy_setopt(handle, CURLOPT_USERAGENT, kUserAgent);
-    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, boundInMilliseconds(limits.connectTimeout));
-    curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, kReadBufferSize);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
-    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, onBody);
-    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
-    curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, onHeader);
-    curl_easy_setopt(handle, CURLOPT_HEADERDATA, &transfer);
-    curl_easy_setopt(handle, CURLOPT_SOCKOPTFUNCTION, onSocket);
-    curl_easy_setopt(handle, CURLOPT_SOCKOPTDATA, &transfer);
-    curl_easy_setopt(handle, CURLOPT_PREREQFUNCTION, onConnected);
-    curl_easy_setopt(handle, CURLOPT_PREREQDATA, &transfer);
-    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, onProgress);
-    curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &transfer);
+    curl.easySetopt(handle, CURLOPT_NOSIGNAL, 1L);
+    curl.easySetopt(handle, CURLOPT_CURLU, url.get());
+    curl.easySetopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl.easySetopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
+    curl.easySetopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+    curl.easySetopt(handle, CURLOPT_MAXREDIRS, kMaxRedirects);
+    curl.easySetopt(handle, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
+    curl.easySetopt(handle, CURLOPT_USERAGENT, kUserAgent);
+    curl.easySetopt(handle, CURLOPT_HTTPHEADER, headers.get());
+    curl.easySetopt(handle, CURLOPT_CONNECTTIMEOUT_MS, boundInMilliseconds(limits.connectTimeout));
+    curl.easySetopt(handle, CURLOPT_BUFFERSIZE, kReadBufferSize);
+    curl.easySetopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl.easySetopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl.easySetopt(handle, CURLOPT_WRITEFUNCTION, onBody);
+    curl.easySetopt(handle, CURLOPT_WRITEDATA, &transfer);
+    curl.easySetopt(handle, CURLOPT_HEADERFUNCTION, onHeader);
+    curl.easySetopt(handle, CURLOPT_HEADERDATA, &transfer);
+    curl.easySetopt(handle, CURLOPT_SOCKOPTFUNCTION, onSocket);
+    curl.easySetopt(handle, CURLOPT_SOCKOPTDATA, &transfer);
+    curl.easySetopt(handle, CURLOPT_PREREQFUNCTION, onConnected);
+    curl.easySetopt(handle, CURLOPT_PREREQDATA, &transfer);
+    curl.easySetopt(handle, CURLOPT_NOPROGRESS, 0L);
+    curl.easySetopt(handle, CURLOPT_XFERINFOFUNCTION, onProgress);
+    curl.easySetopt(handle, CURLOPT_XFERINFODATA, &transfer);
 
     if (!limits.extraCaFile.empty()) {
         // The system's roots plus the extra one, so adding a root never drops any.
         std::string bundle;
         char* systemRoots = nullptr;
-        curl_easy_getinfo(handle, CURLINFO_CAINFO, &systemRoots);
+        curl.easyGetinfo(handle, CURLINFO_CAINFO, &systemRoots);
         if (systemRoots != nullptr) readWholeFile(systemRoots, bundle);
         bundle += '\n';
         if (!readWholeFile(limits.extraCaFile, bundle)) return TransferEnd::Failed;
         curl_blob blob{bundle.data(), bundle.size(), CURL_BLOB_COPY};
-        curl_easy_setopt(handle, CURLOPT_CAINFO_BLOB, &blob);
+        curl.easySetopt(handle, CURLOPT_CAINFO_BLOB, &blob);
     }
 
-    const CURLcode result = curl_easy_perform(handle);
+    const CURLcode result = curl.easyPerform(handle);
     if (result == CURLE_OK) return TransferEnd::Complete;
     if (transfer.downgraded || result == CURLE_TOO_MANY_REDIRECTS ||
         result == CURLE_UNSUPPORTED_PROTOCOL) {
@@ -466,18 +470,19 @@ bool fetchAndSave(const common::Text& url, const common::Text& savePath, const F
 }
 
 bool probeConnection(const std::string& url, std::chrono::milliseconds timeout) {
-    initCurl();
-    const EasyHandle easy(curl_easy_init());
+    const CurlLibrary* curl = curlLibrary();
+    if (curl == nullptr) return false;
+    const EasyHandle easy(curl->easyInit());
     if (!easy) return false;
     CURL* handle = easy.get();
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(handle, CURLOPT_CONNECT_ONLY, 1L);
+    curl->easySetopt(handle, CURLOPT_NOSIGNAL, 1L);
+    curl->easySetopt(handle, CURLOPT_URL, url.c_str());
+    curl->easySetopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl->easySetopt(handle, CURLOPT_CONNECT_ONLY, 1L);
     // Covers the name look-up as well as the connection itself.
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, boundInMilliseconds(timeout));
-    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, boundInMilliseconds(timeout));
-    return curl_easy_perform(handle) == CURLE_OK;
+    curl->easySetopt(handle, CURLOPT_CONNECTTIMEOUT_MS, boundInMilliseconds(timeout));
+    curl->easySetopt(handle, CURLOPT_TIMEOUT_MS, boundInMilliseconds(timeout));
+    return curl->easyPerform(handle) == CURLE_OK;
 }
 
 }  // namespace chengfan::engine

@@ -225,6 +225,29 @@ private slots:
         expectCleanEnd(process, installed);
     }
 
+    // An idle window carries no download library; pressing Start loads it.
+    void theDownloadLibraryLoadsOnlyWhenARunStarts() {
+        const auto mapsCurl = [](qint64 pid) {
+            QFile maps(QStringLiteral("/proc/%1/maps").arg(pid));
+            return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libcurl");
+        };
+        Installed installed;
+        QProcess process;
+        const QString window = start(process, installed);
+        QVERIFY2(!window.isEmpty(), "MainWindow was not shown");
+        QTest::qWait(500);  // the notice request has gone out by now
+        QVERIFY(!mapsCurl(process.processId()));
+        // The middle of 按钮1 ("启动"): the connectivity probe goes to the closed
+        // proxy port and ends in the offline message.
+        run(QStringLiteral("xdotool"),
+            {QStringLiteral("mousemove"), QStringLiteral("--window"), window, QStringLiteral("58"),
+             QStringLiteral("513"), QStringLiteral("click"), QStringLiteral("1")},
+            desktop());
+        QTRY_VERIFY_WITH_TIMEOUT(mapsCurl(process.processId()), kWaitMs);
+        process.kill();
+        process.waitForFinished(kWaitMs);
+    }
+
     void withoutAnyDisplayItSaysSoAndEnds() {
         Installed installed;
         QProcessEnvironment environment = desktop();
