@@ -8,7 +8,9 @@ CHENGFAN_BUILD_DIR is a loopback build (tests/e2e/build.sh); the notice and
 about pages are served from 127.0.0.1 by the same servers the end-to-end test
 uses. BARE_WINDOW_WEBENGINE is the same bare window linked with the Qt
 WebEngine libraries it never uses: it shows what loading the browser engine's
-libraries alone costs. Prints the figures and how they stand against the aims."""
+libraries alone costs. BARE_WINDOW run with "texts" shows the main window's
+Chinese texts in the same faces and sizes: what drawing them costs any Qt
+program. Prints the figures and how they stand against the aims."""
 
 import os
 import re
@@ -131,9 +133,10 @@ class Bench:
         # The browser module goes with the program: it is loaded from beside it.
         for name in ("chengfan", "libchengfan_browser.so"):
             shutil.copy2(self.build / "app" / name, self.tmp / "program" / name)
-        self.programs = {"bare": (Path(bare).resolve(), BARE_TITLE),
-                         "bare+we": (Path(bare_webengine).resolve(), BARE_TITLE),
-                         "chengfan": (chengfan, MAIN_TITLE)}
+        self.programs = {"bare": ([Path(bare).resolve()], BARE_TITLE),
+                         "bare+texts": ([Path(bare).resolve(), "texts"], BARE_TITLE),
+                         "bare+we": ([Path(bare_webengine).resolve()], BARE_TITLE),
+                         "chengfan": ([chengfan], MAIN_TITLE)}
 
     def x(self, *args):
         return subprocess.run([str(self.xhelper), *args], env=self.env, capture_output=True,
@@ -147,7 +150,7 @@ class Bench:
                                    stdout=subprocess.PIPE, text=True)
         assert watcher.stdout.readline().strip() == "ready"
         started = time.monotonic()
-        process = subprocess.Popen([str(command)], cwd=self.tmp, env=self.env,
+        process = subprocess.Popen([str(part) for part in command], cwd=self.tmp, env=self.env,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
             mapped = float(watcher.communicate(timeout=60)[0].strip())
@@ -207,17 +210,18 @@ def main():
     runs = int(sys.argv[5]) if len(sys.argv) == 6 else 5
     bench = Bench(*sys.argv[1:5])
     try:
-        results = {"chengfan": [], "bare": [], "bare+we": []}
-        print(f"start-up and idle memory, {runs} runs each (interleaved; bare+we is the bare "
-              "window linked with the unused WebEngine libraries):", flush=True)
+        results = {"chengfan": [], "bare": [], "bare+texts": [], "bare+we": []}
+        print(f"start-up and idle memory, {runs} runs each (interleaved; bare+texts is the bare "
+              "window showing the main window's texts, bare+we the bare window linked with the "
+              "unused WebEngine libraries):", flush=True)
         for _ in range(runs):
-            for which in ("bare", "bare+we", "chengfan"):
+            for which in ("bare", "bare+texts", "bare+we", "chengfan"):
                 process, ms = bench.launch(which)
                 time.sleep(SETTLE)
                 mem = memory(process.pid)
                 results[which].append((ms, mem))
                 bench.close(process, bench.programs[which][1])
-                print(f"  {which:9s} mapped after {ms:7.1f} ms   RSS {mib(mem['rss']):6.1f} MiB   "
+                print(f"  {which:10s} mapped after {ms:7.1f} ms   RSS {mib(mem['rss']):6.1f} MiB   "
                       f"with child processes RSS {mib(mem['tree_rss']):6.1f} MiB "
                       f"PSS {mib(mem['tree_pss']):6.1f} MiB ({mem['processes']} processes)",
                       flush=True)
@@ -259,6 +263,11 @@ def main():
         print(f"  idle resident memory (with child processes): chengfan {mib(tree_rss['chengfan']):.1f} MiB, "
               f"bare window {mib(tree_rss['bare']):.1f} MiB, ratio {tree_rss['chengfan'] / tree_rss['bare']:.2f}")
         print(f"    aim: within 1.5x the bare window: {verdict(tree_rss['chengfan'] <= 1.5 * tree_rss['bare'])}")
+        print(f"  the bare window showing the main window's Chinese texts in the same faces: "
+              f"start-up {start['bare+texts']:.1f} ms, resident memory "
+              f"{mib(tree_rss['bare+texts']):.1f} MiB; chengfan against it: start-up "
+              f"{start['chengfan'] / start['bare+texts']:.2f}x, memory "
+              f"{tree_rss['chengfan'] / tree_rss['bare+texts']:.2f}x")
         print(f"  the bare window with the WebEngine libraries linked (never used): "
               f"start-up {start['bare+we']:.1f} ms, resident memory {mib(tree_rss['bare+we']):.1f} MiB")
         print(f"  idle CPU in {IDLE_SPAN:.0f} s: chengfan {idle_cpu['chengfan']:.0f} ms, "
