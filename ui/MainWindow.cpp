@@ -1,5 +1,6 @@
 #include "ui/MainWindow.h"
 
+#include <algorithm>
 #include <limits>
 
 #include <QCloseEvent>
@@ -7,8 +8,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QTextLayout>
 #include <QTimer>
 
 #include "common/Conversions.h"
@@ -70,6 +73,40 @@ QLabel* addLabel(QWidget& parent, const char* name, const QString& text, QRect g
     label->setTextFormat(Qt::PlainText);
     return label;
 }
+
+// A plain-text caption broken onto lines a fixed distance apart, the block
+// centred vertically while it fits. CJK faces here have a tall line spacing; two lines 17 px
+// apart fit a 32 px label, as they fit with the face it was drawn for. The text
+// is laid out only when painted, so creating the window shapes none of it.
+class SpacedCaption final : public QLabel {
+public:
+    SpacedCaption(int lineSpacing, QWidget* parent) : QLabel(parent), lineSpacing_(lineSpacing) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        const QRect area = contentsRect();
+        QTextLayout layout(text(), font());
+        qreal height = 0;
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(area.width());
+            // The baseline four fifths down the line's slot, where a fixed line
+            // height puts it in Qt's rich text.
+            line.setPosition(QPointF(0, height + lineSpacing_ * 0.8 - line.ascent() -
+                                            std::max<qreal>(line.leading(), 0)));
+            height += lineSpacing_;
+        }
+        layout.endLayout();
+        QPainter painter(this);
+        painter.setPen(palette().color(QPalette::WindowText));
+        // Centred while the block fits; a taller one starts at the top.
+        layout.draw(&painter, QPointF(area.left(),
+                                      area.top() + std::max<qreal>((area.height() - height) / 2, 0)));
+    }
+
+private:
+    int lineSpacing_;
+};
 
 QLineEdit* addEditBox(QWidget& parent, const char* name, const QString& text, QRect geometry) {
     auto* box = new QLineEdit(text, &parent);
@@ -166,16 +203,14 @@ void MainWindow::buildControls() {
     for (auto [name, text, geometry] :
          {std::tuple{"标签8", "当前执行任务", QRect(9, 225, 64, 32)},
           std::tuple{"标签7", "剩余任务", QRect(200, 224, 64, 32)}}) {
-        // The caption is wider than its label and breaks onto a second line. CJK
-        // faces here have a tall line spacing, so the lines are set 17 px apart to
-        // fit both into the label's 32 px, as they fit with the face it was drawn for.
-        QLabel* label = addLabel(self, name, {}, geometry);
-        label->setTextFormat(Qt::RichText);
-        label->setText(QStringLiteral("<p style=\"line-height:17px; -qt-line-height-type:fixed; "
-                                      "margin:0\">%1</p>")
-                           .arg(QString::fromUtf8(text).toHtmlEscaped()));
+        // The caption is wider than its label and breaks onto a second line.
+        auto* label = new SpacedCaption(17, this);
+        label->setObjectName(QString::fromUtf8(name));
+        label->setGeometry(geometry);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        label->setTextFormat(Qt::PlainText);
+        label->setText(QString::fromUtf8(text));
         label->setFont(pixelFont(15, true));
-        label->setWordWrap(true);
         setTextColour(*label, kRed);
     }
 
