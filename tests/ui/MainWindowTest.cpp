@@ -2,7 +2,10 @@
 // platform. The engine's services are fakes; the only network is a loopback
 // proxy that every request of the window (and of a dialog's browser) goes to.
 
+#include <cstdlib>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -295,6 +298,46 @@ private slots:
             QCOMPARE(rig.period(number), periods[number - 1]);
             QCOMPARE(rig.timer(number).timerType(), Qt::PreciseTimer);
         }
+    }
+
+    // 标签8's caption breaks onto two whole lines within its 32 px; 标签7's one
+    // line sits in the middle.
+    void captionsFitTheirLabels() {
+        Rig rig;
+        rig.open();
+        // The runs of pixel rows that hold red ink: one per line of text.
+        const auto lines = [&](const char* name) {
+            const QImage image = rig.find<QLabel>(name).grab().toImage();
+            std::vector<std::pair<int, int>> runs;  // first and last row
+            for (int y = 0; y < image.height(); ++y) {
+                bool ink = false;
+                for (int x = 0; x < image.width() && !ink; ++x) {
+                    const QColor colour = image.pixelColor(x, y);
+                    ink = colour.red() > 160 && colour.green() < 100 && colour.blue() < 100;
+                }
+                if (!ink) continue;
+                if (!runs.empty() && runs.back().second == y - 1) {
+                    runs.back().second = y;
+                } else {
+                    runs.emplace_back(y, y);
+                }
+            }
+            return std::pair{runs, image.height()};
+        };
+
+        const auto [twoLines, height8] = lines("标签8");
+        QCOMPARE(twoLines.size(), std::size_t(2));
+        const int first = twoLines[0].second - twoLines[0].first;
+        const int second = twoLines[1].second - twoLines[1].first;
+        QVERIFY2(first >= 9, "the first line is cut");
+        QVERIFY2(second >= first - 2, "the second line is cut");
+        QVERIFY(twoLines[1].second < height8);
+
+        const auto [oneLine, height7] = lines("标签7");
+        QCOMPARE(oneLine.size(), std::size_t(1));
+        const int above = oneLine[0].first;
+        const int below = height7 - 1 - oneLine[0].second;
+        QVERIFY2(std::abs(above - below) <= 3, "the line is not centred");
     }
 
     void showsTheFirstStoredTaskInUnicode() {
