@@ -4,12 +4,11 @@
 
 #include <cstdio>
 
+#include "engine/BuildSettings.h"
+
 namespace chengfan::engine {
 
 namespace {
-
-// The ABI the program is built against; every libcurl since 7.16 carries it.
-constexpr char kLibraryName[] = "libcurl.so.4";
 
 struct Loaded {
     CurlLibrary library{};
@@ -18,10 +17,11 @@ struct Loaded {
 };
 
 template <typename Function>
-bool resolve(void* handle, const char* name, Function& function, std::string& error) {
+bool resolve(void* handle, const char* library, const char* name, Function& function,
+             std::string& error) {
     void* symbol = ::dlsym(handle, name);
     if (symbol == nullptr) {
-        error = std::string(kLibraryName) + " has no " + name;
+        error = std::string(library) + " has no " + name;
         return false;
     }
     function = reinterpret_cast<Function>(symbol);
@@ -30,31 +30,10 @@ bool resolve(void* handle, const char* name, Function& function, std::string& er
 
 Loaded load() {
     Loaded loaded;
-    // Never unloaded: its TLS libraries cannot be unloaded safely anyway.
-    void* handle = ::dlopen(kLibraryName, RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) {
-        const char* reason = ::dlerror();
-        loaded.error = reason != nullptr ? reason : kLibraryName;
-    } else {
-        CurlLibrary& curl = loaded.library;
-        loaded.ok = resolve(handle, "curl_global_init", curl.globalInit, loaded.error) &&
-                    resolve(handle, "curl_easy_init", curl.easyInit, loaded.error) &&
-                    resolve(handle, "curl_easy_setopt", curl.easySetopt, loaded.error) &&
-                    resolve(handle, "curl_easy_getinfo", curl.easyGetinfo, loaded.error) &&
-                    resolve(handle, "curl_easy_perform", curl.easyPerform, loaded.error) &&
-                    resolve(handle, "curl_easy_cleanup", curl.easyCleanup, loaded.error) &&
-                    resolve(handle, "curl_slist_append", curl.slistAppend, loaded.error) &&
-                    resolve(handle, "curl_slist_free_all", curl.slistFreeAll, loaded.error) &&
-                    resolve(handle, "curl_url", curl.url, loaded.error) &&
-                    resolve(handle, "curl_url_set", curl.urlSet, loaded.error) &&
-                    resolve(handle, "curl_url_get", curl.urlGet, loaded.error) &&
-                    resolve(handle, "curl_url_cleanup", curl.urlCleanup, loaded.error) &&
-                    resolve(handle, "curl_free", curl.freeString, loaded.error) &&
-                    resolve(handle, "curl_strequal", curl.strequal, loaded.error);
-        if (loaded.ok && curl.globalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
-            loaded.ok = false;
-            loaded.error = std::string(kLibraryName) + " failed to initialise";
-        }
+    loaded.ok = loadCurlLibrary(kCurlLibraryName, loaded.library, loaded.error);
+    if (loaded.ok && loaded.library.globalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
+        loaded.ok = false;
+        loaded.error = std::string(kCurlLibraryName) + " failed to initialise";
     }
     if (!loaded.ok) {
         std::fprintf(stderr, "chengfan: no downloads are possible: %s\n", loaded.error.c_str());
@@ -68,6 +47,30 @@ const Loaded& loaded() {
 }
 
 }  // namespace
+
+bool loadCurlLibrary(const char* name, CurlLibrary& curl, std::string& error) {
+    // Never unloaded: its TLS libraries cannot be unloaded safely anyway.
+    void* handle = ::dlopen(name, RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+        const char* reason = ::dlerror();
+        error = reason != nullptr ? reason : name;
+        return false;
+    }
+    return resolve(handle, name, "curl_global_init", curl.globalInit, error) &&
+           resolve(handle, name, "curl_easy_init", curl.easyInit, error) &&
+           resolve(handle, name, "curl_easy_setopt", curl.easySetopt, error) &&
+           resolve(handle, name, "curl_easy_getinfo", curl.easyGetinfo, error) &&
+           resolve(handle, name, "curl_easy_perform", curl.easyPerform, error) &&
+           resolve(handle, name, "curl_easy_cleanup", curl.easyCleanup, error) &&
+           resolve(handle, name, "curl_slist_append", curl.slistAppend, error) &&
+           resolve(handle, name, "curl_slist_free_all", curl.slistFreeAll, error) &&
+           resolve(handle, name, "curl_url", curl.url, error) &&
+           resolve(handle, name, "curl_url_set", curl.urlSet, error) &&
+           resolve(handle, name, "curl_url_get", curl.urlGet, error) &&
+           resolve(handle, name, "curl_url_cleanup", curl.urlCleanup, error) &&
+           resolve(handle, name, "curl_free", curl.freeString, error) &&
+           resolve(handle, name, "curl_strequal", curl.strequal, error);
+}
 
 const CurlLibrary* curlLibrary() {
     const Loaded& library = loaded();

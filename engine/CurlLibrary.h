@@ -28,6 +28,10 @@ struct CurlLibrary {
     decltype(&::curl_strequal) strequal;
 };
 
+// Loads the named libcurl and takes its entry points (without initialising it);
+// false with the reason in error when it cannot be loaded or lacks one.
+bool loadCurlLibrary(const char* name, CurlLibrary& library, std::string& error);
+
 // The library, loaded and initialised on the first call and kept for the rest
 // of the process; nullptr when it cannot be loaded, in which case every call
 // gives nullptr and curlLibraryError() says why (the reason also goes to
