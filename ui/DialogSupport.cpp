@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QVariant>
 
+#include "common/Conversions.h"
 #include "common/Gbk.h"
 #include "engine/BuildSettings.h"
 #include "engine/Services.h"
@@ -102,6 +103,10 @@ void setBoxText(QLineEdit& box, const common::Text& gbk) {
     box.setProperty(kShownProperty, box.text());
 }
 
+void showStoredText(QLineEdit& box, const common::Text& gbk) {
+    if (!common::isEmptyText(gbk)) setBoxText(box, gbk);
+}
+
 std::optional<common::Text> boxText(const QLineEdit& box) {
     const QString text = box.text();
     const QVariant shown = box.property(kShownProperty);
@@ -115,6 +120,10 @@ std::optional<common::Text> boxText(const QLineEdit& box) {
 }
 
 common::Text boxKey(const QLineEdit& box) { return boxText(box).value_or(common::Text()); }
+
+bool isEmptyBoxText(const std::optional<common::Text>& text) {
+    return text && common::isEmptyText(*text);
+}
 
 common::Text gbkText(std::string_view utf8) {
     // The program's own messages are all plain Chinese that GBK holds.

@@ -45,12 +45,18 @@ QString savePathCaption();
 // bytes, so a value the store gave (even one that is not clean GBK) goes back
 // byte for byte while the box still shows it unchanged.
 void setBoxText(QLineEdit& box, const common::Text& gbk);
+// A value read from the store shows in its box; an empty one (missing from
+// Config.ini) leaves the box as it was.
+void showStoredText(QLineEdit& box, const common::Text& gbk);
 // The box's text as GBK; nullopt when it holds a character that GBK cannot hold
 // or a line break, which Config.ini cannot keep either.
 std::optional<common::Text> boxText(const QLineEdit& box);
 // The box's text as GBK for reading the store: a text that cannot be stored
 // cannot name a stored task either, so it reads as the empty key.
 common::Text boxKey(const QLineEdit& box);
+// True for a box text that is present and empty. A text GBK cannot hold
+// (nullopt) is not empty: it is refused for what it holds instead.
+bool isEmptyBoxText(const std::optional<common::Text>& text);
 
 // A fixed message of the program (UTF-8 in the source) as GBK.
 common::Text gbkText(std::string_view utf8);

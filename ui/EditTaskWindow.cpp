@@ -49,9 +49,8 @@ void EditTaskWindow::showTask() {
     const common::Text key = boxKey(*taskBox_);
     kept_.editUrlText = store_.readUrl(key);
     kept_.editSavePathText = store_.readSavePath(key);
-    // An empty value leaves its box as it was.
-    if (!common::isEmptyText(kept_.editUrlText)) setBoxText(*urlBox_, kept_.editUrlText);
-    if (!common::isEmptyText(kept_.editSavePathText)) setBoxText(*savePathBox_, kept_.editSavePathText);
+    showStoredText(*urlBox_, kept_.editUrlText);
+    showStoredText(*savePathBox_, kept_.editSavePathText);
 }
 
 void EditTaskWindow::onCreated() { showTask(); }
@@ -73,7 +72,7 @@ void EditTaskWindow::onPreviousClicked() {
     } else {
         // Before the first task, on to the last one as the count names it.
         kept_.editTaskCountText = store_.readTaskCount();
-        if (!common::isEmptyText(kept_.editTaskCountText)) setBoxText(*taskBox_, kept_.editTaskCountText);
+        showStoredText(*taskBox_, kept_.editTaskCountText);
     }
     showTask();
 }
@@ -82,13 +81,9 @@ void EditTaskWindow::onChangeClicked() {
     const std::optional<common::Text> key = boxText(*taskBox_);
     const std::optional<common::Text> url = boxText(*urlBox_);
     const std::optional<common::Text> savePath = boxText(*savePathBox_);
-    // A text GBK cannot hold is not empty, so these checks see it as present.
-    const auto isEmpty = [](const std::optional<common::Text>& text) {
-        return text && common::isEmptyText(*text);
-    };
-    if (isEmpty(key)) return say(messages_, "任务为空");
-    if (isEmpty(url)) return say(messages_, "动态网址不能为空");
-    if (isEmpty(savePath)) return say(messages_, "储存地址不能为空");
+    if (isEmptyBoxText(key)) return say(messages_, "任务为空");
+    if (isEmptyBoxText(url)) return say(messages_, "动态网址不能为空");
+    if (isEmptyBoxText(savePath)) return say(messages_, "储存地址不能为空");
     if (!key) return say(messages_, "任务编号中有无法保存的字符，请关闭后重新打开本窗口");
     if (!url) return say(messages_, "动态网址中有无法保存的字符（如表情符号或换行），请删除后再保存");
     if (!savePath) return say(messages_, "储存地址中有无法保存的字符（如表情符号或换行），请删除后再保存");

@@ -7,7 +7,6 @@
 #include <QRect>
 #include <QSize>
 
-#include "common/Conversions.h"
 #include "common/KeptTexts.h"
 #include "engine/Services.h"
 #include "store/TaskStore.h"
@@ -38,12 +37,12 @@ LoopTimeWindow::LoopTimeWindow(const store::TaskStore& store, common::KeptTexts&
 
 void LoopTimeWindow::onCreated() {
     kept_.dialogLoopMinutesText = store_.readLoopMinutes();
-    if (!common::isEmptyText(kept_.dialogLoopMinutesText)) setBoxText(*minutesBox_, kept_.dialogLoopMinutesText);
+    showStoredText(*minutesBox_, kept_.dialogLoopMinutesText);
 }
 
 void LoopTimeWindow::onChangeClicked() {
     const std::optional<common::Text> minutes = boxText(*minutesBox_);
-    if (minutes && common::isEmptyText(*minutes)) return say(messages_, "循环时间不能为空");
+    if (isEmptyBoxText(minutes)) return say(messages_, "循环时间不能为空");
     if (!minutes) return say(messages_, "循环时间中有无法保存的字符（如表情符号或换行），请删除后再保存");
     // Any text is stored as typed; the run reads what is not a number as 0.
     if (!store_.writeLoopMinutes(*minutes)) {

@@ -43,13 +43,13 @@ NewTaskWindow::NewTaskWindow(const store::TaskStore& store, common::KeptTexts& k
 void NewTaskWindow::onCreated() {
     // Open on the task this dialog saved last; without a count, on task 1.
     kept_.newTaskCountText = store_.readTaskCount();
-    if (!common::isEmptyText(kept_.newTaskCountText)) setBoxText(*taskBox_, kept_.newTaskCountText);
+    showStoredText(*taskBox_, kept_.newTaskCountText);
 
     const common::Text key = boxKey(*taskBox_);
     kept_.newUrlText = store_.readUrl(key);
     kept_.newSavePathText = store_.readSavePath(key);
-    if (!common::isEmptyText(kept_.newUrlText)) setBoxText(*urlBox_, kept_.newUrlText);
-    if (!common::isEmptyText(kept_.newSavePathText)) setBoxText(*savePathBox_, kept_.newSavePathText);
+    showStoredText(*urlBox_, kept_.newUrlText);
+    showStoredText(*savePathBox_, kept_.newSavePathText);
 }
 
 void NewTaskWindow::onAddClicked() {
@@ -71,13 +71,9 @@ void NewTaskWindow::onSaveClicked() {
     const std::optional<common::Text> url = boxText(*urlBox_);
     const std::optional<common::Text> savePath = boxText(*savePathBox_);
     const std::optional<common::Text> key = boxText(*taskBox_);
-    // A text GBK cannot hold is not empty, so these checks see it as present.
-    const auto isEmpty = [](const std::optional<common::Text>& text) {
-        return text && common::isEmptyText(*text);
-    };
-    if (isEmpty(url)) return say(messages_, "动态网址不能为空");
-    if (isEmpty(savePath)) return say(messages_, "储存地址不能为空");
-    if (isEmpty(key)) return say(messages_, "ID不能为空");
+    if (isEmptyBoxText(url)) return say(messages_, "动态网址不能为空");
+    if (isEmptyBoxText(savePath)) return say(messages_, "储存地址不能为空");
+    if (isEmptyBoxText(key)) return say(messages_, "ID不能为空");
     if (!url) return say(messages_, "动态网址中有无法保存的字符（如表情符号或换行），请删除后再保存");
     if (!savePath) return say(messages_, "储存地址中有无法保存的字符（如表情符号或换行），请删除后再保存");
     if (!key) return say(messages_, "任务编号中有无法保存的字符，请关闭后重新打开本窗口");
