@@ -9,6 +9,12 @@ namespace {
 // The notice page is reloaded every 12 hours.
 constexpr std::int32_t kNoticeReloadMs = 43200000;
 
+// A value read from the store goes to its field; an empty one (missing from
+// the file) keeps what the field held.
+void setUnlessEmpty(MainWindowState& state, Field field, const common::Text& value) {
+    if (!common::isEmptyText(value)) state.setText(field, value);
+}
+
 }  // namespace
 
 void loadCurrentTask(MainWindowState& state, const store::TaskStore& store,
@@ -17,15 +23,10 @@ void loadCurrentTask(MainWindowState& state, const store::TaskStore& store,
     kept.taskUrlText = store.readUrl(task);
     kept.taskSavePathText = store.readSavePath(task);
     kept.loopMinutesText = store.readLoopMinutes();
-    // A value missing from the file keeps what the field held, so a task without a
-    // save path is saved where the task loaded before it was.
-    if (!common::isEmptyText(kept.taskUrlText)) state.setText(Field::url, kept.taskUrlText);
-    if (!common::isEmptyText(kept.taskSavePathText)) {
-        state.setText(Field::savePath, kept.taskSavePathText);
-    }
-    if (!common::isEmptyText(kept.loopMinutesText)) {
-        state.setText(Field::loopMinutes, kept.loopMinutesText);
-    }
+    // A task without a save path is thus saved where the task loaded before it was.
+    setUnlessEmpty(state, Field::url, kept.taskUrlText);
+    setUnlessEmpty(state, Field::savePath, kept.taskSavePathText);
+    setUnlessEmpty(state, Field::loopMinutes, kept.loopMinutesText);
 }
 
 void loadInitialTask(MainWindowState& state, const store::TaskStore& store,
