@@ -41,10 +41,7 @@ private slots:
 };
 
 void EditTaskWindowTest::controls_data() {
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QRect>("geometry");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("enabled");
+    addControlColumns();
     const QString urlCaption = QStringLiteral("需静态化的动态网址（如：") +
                                QString::fromUtf8(engine::kPublisherHost) + QStringLiteral("）");
     QTest::newRow("标签3") << "label" << QRect(8, 16, 88, 24) << "当前编辑任务ID" << true;
@@ -60,16 +57,7 @@ void EditTaskWindowTest::controls_data() {
     QTest::newRow("按钮2") << "button" << QRect(136, 181, 96, 40) << "清空所有任务" << true;
 }
 
-void EditTaskWindowTest::controls() {
-    QFETCH(QString, kind);
-    QFETCH(QRect, geometry);
-    QFETCH(QString, text);
-    QFETCH(bool, enabled);
-    DialogSetting s;
-    ui::EditTaskWindow window(s.store, s.kept, s.messages);
-    checkControl(window, QString::fromUtf8(QTest::currentDataTag()), kind, geometry, text, enabled);
-    QVERIFY(s.messages.shown().empty());
-}
+void EditTaskWindowTest::controls() { checkControlRow<ui::EditTaskWindow>(); }
 
 void EditTaskWindowTest::frame() {
     DialogSetting s;

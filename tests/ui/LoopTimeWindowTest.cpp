@@ -28,24 +28,13 @@ private slots:
 };
 
 void LoopTimeWindowTest::controls_data() {
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QRect>("geometry");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("enabled");
+    addControlColumns();
     QTest::newRow("标签1") << "label" << QRect(42, 16, 144, 32) << "当前循环时间" << true;
     QTest::newRow("编辑框1") << "edit" << QRect(56, 66, 96, 48) << "" << true;
     QTest::newRow("按钮1") << "button" << QRect(61, 144, 80, 48) << "修改" << true;
 }
 
-void LoopTimeWindowTest::controls() {
-    QFETCH(QString, kind);
-    QFETCH(QRect, geometry);
-    QFETCH(QString, text);
-    QFETCH(bool, enabled);
-    DialogSetting s;
-    ui::LoopTimeWindow window(s.store, s.kept, s.messages);
-    checkControl(window, QString::fromUtf8(QTest::currentDataTag()), kind, geometry, text, enabled);
-}
+void LoopTimeWindowTest::controls() { checkControlRow<ui::LoopTimeWindow>(); }
 
 void LoopTimeWindowTest::frame() {
     DialogSetting s;

@@ -33,10 +33,7 @@ private slots:
 };
 
 void NewTaskWindowTest::controls_data() {
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QRect>("geometry");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("enabled");
+    addControlColumns();
     const QString urlCaption = QStringLiteral("需静态化的动态网址（如：") +
                                QString::fromUtf8(engine::kPublisherHost) + QStringLiteral("）");
     QTest::newRow("标签3") << "label" << QRect(8, 19, 88, 24) << "当前编辑任务ID" << true;
@@ -51,16 +48,7 @@ void NewTaskWindowTest::controls_data() {
     QTest::newRow("按钮2") << "button" << QRect(215, 222, 96, 42) << "清空所有任务" << true;
 }
 
-void NewTaskWindowTest::controls() {
-    QFETCH(QString, kind);
-    QFETCH(QRect, geometry);
-    QFETCH(QString, text);
-    QFETCH(bool, enabled);
-    DialogSetting s;
-    ui::NewTaskWindow window(s.store, s.kept, s.messages);
-    checkControl(window, QString::fromUtf8(QTest::currentDataTag()), kind, geometry, text, enabled);
-    QVERIFY(s.messages.shown().empty());
-}
+void NewTaskWindowTest::controls() { checkControlRow<ui::NewTaskWindow>(); }
 
 void NewTaskWindowTest::frame() {
     DialogSetting s;

@@ -163,6 +163,28 @@ inline void checkControl(QWidget& window, const QString& name, const QString& ki
     }
 }
 
+// The columns of a window's control table: a row a control, named by its tag.
+inline void addControlColumns() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QRect>("geometry");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("enabled");
+}
+
+// The current row of the control table, on a window just opened over an empty
+// run directory; opening it shows no message.
+template <typename Window>
+void checkControlRow() {
+    QFETCH(QString, kind);
+    QFETCH(QRect, geometry);
+    QFETCH(QString, text);
+    QFETCH(bool, enabled);
+    DialogSetting s;
+    Window window(s.store, s.kept, s.messages);
+    checkControl(window, QString::fromUtf8(QTest::currentDataTag()), kind, geometry, text, enabled);
+    QVERIFY(s.messages.shown().empty());
+}
+
 // Enter, with the focus on each control in turn, presses nothing; Esc closes.
 template <typename Check>
 void checkEnterPressesNothing(QDialog& dialog, Check nothingHappened) {
