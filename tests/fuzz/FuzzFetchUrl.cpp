@@ -109,20 +109,6 @@ std::string lower(std::string_view s) {
     return out;
 }
 
-std::string printable(std::string_view s) {
-    std::string out;
-    for (unsigned char c : s) {
-        if (c >= 0x20 && c < 0x7F) {
-            out += static_cast<char>(c);
-        } else {
-            char buffer[8];
-            std::snprintf(buffer, sizeof buffer, "\\x%02X", c);
-            out += buffer;
-        }
-    }
-    return out;
-}
-
 chengfan::engine::FetchLimits limits() {
     chengfan::engine::FetchLimits l;
     l.connectTimeout = std::chrono::milliseconds(500);

@@ -77,20 +77,6 @@ std::vector<std::string_view> lines(std::string_view text) {
     return out;
 }
 
-std::string printable(std::string_view s) {
-    std::string out;
-    for (unsigned char c : s) {
-        if (c >= 0x20 && c < 0x7F && c != '\\') {
-            out += static_cast<char>(c);
-        } else {
-            char buffer[8];
-            std::snprintf(buffer, sizeof buffer, "\\x%02X", c);
-            out += buffer;
-        }
-    }
-    return out;
-}
-
 // Why a write may be refused: a name that is empty after trimming or holds a
 // line break or a zero byte, a section ending in half a GBK character, a key that would read as a comment, a header or a
 // shorter key, a value holding a line break.
