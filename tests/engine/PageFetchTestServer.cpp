@@ -14,6 +14,7 @@
 #include <stdexcept>
 
 #include "engine/PageFetch.h"
+#include "support/Loopback.h"
 
 extern char** environ;
 
@@ -82,25 +83,6 @@ int PageFetchTestServer::connectionCount() const {
     const common::Bytes body = engine::fetchUrl(http("/connections"));
     return std::stoi(std::string(body.begin(), body.end()));
 }
-
-namespace {
-
-int boundLoopbackSocket(int& port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        if (fd >= 0) ::close(fd);
-        throw std::runtime_error("cannot bind a loopback port");
-    }
-    port = ntohs(address.sin_port);
-    return fd;
-}
-
-}  // namespace
 
 RefusingPort::RefusingPort() : fd_(boundLoopbackSocket(port_)) {}
 

@@ -23,6 +23,7 @@
 
 #include "FuzzCheck.h"
 #include "engine/PageFetch.h"
+#include "support/Loopback.h"
 
 namespace {
 
@@ -31,16 +32,7 @@ constexpr std::string_view kBody = "proxied";
 class RecordingProxy {
 public:
     RecordingProxy() {
-        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(fd_, 16) != 0 || ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-            std::abort();
-        }
-        port_ = ntohs(address.sin_port);
+        fd_ = chengfan::testing::boundLoopbackSocket(port_, 16);
         std::thread([this] { serve(); }).detach();
     }
 

@@ -12,6 +12,8 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "support/Loopback.h"
+
 namespace chengfan::reliability {
 
 namespace {
@@ -58,17 +60,7 @@ FaultServer::FaultServer() {
         ::unsetenv(name);
     }
     if (::pipe(stopPipe_) != 0) throw std::runtime_error("pipe");
-    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (listenFd_ < 0 || ::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listenFd_, 64) != 0 ||
-        ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        throw std::runtime_error("cannot listen on 127.0.0.1");
-    }
-    port_ = ntohs(address.sin_port);
+    listenFd_ = chengfan::testing::boundLoopbackSocket(port_, 64);
     acceptThread_ = std::thread([this] { acceptLoop(); });
 }
 

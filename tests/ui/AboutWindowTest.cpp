@@ -15,6 +15,7 @@
 
 #include "WindowTestSupport.h"
 #include "engine/BuildSettings.h"
+#include "support/Loopback.h"
 #include "ui/AboutWindow.h"
 #include "ui/Icon.h"
 
@@ -28,17 +29,9 @@ namespace {
 quint16 proxyPort = 0;
 
 quint16 freeLoopbackPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        qFatal("no free port on 127.0.0.1");
-    }
-    ::close(fd);
-    return ntohs(address.sin_port);
+    int port = 0;
+    ::close(chengfan::testing::boundLoopbackSocket(port));
+    return static_cast<quint16>(port);
 }
 
 // That proxy, standing in for the publisher's host: the browser box loads its
