@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <string>
 
 namespace chengfan::reliability {
 
@@ -12,6 +13,16 @@ void reportFigures(const std::string& name, const std::string& figures) {
     std::filesystem::create_directories(CHENGFAN_FIGURES_DIR, ignored);
     std::ofstream out(std::string(CHENGFAN_FIGURES_DIR) + "/" + name + ".txt", std::ios::trunc);
     out << name << ": " << figures << "\n";
+}
+
+long statusKiB(const char* field) {
+    std::ifstream status("/proc/self/status");
+    const std::string name(field);
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(name, 0) == 0) return std::stol(line.substr(name.size()));
+    }
+    return -1;
 }
 
 }  // namespace chengfan::reliability

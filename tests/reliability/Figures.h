@@ -8,4 +8,8 @@ namespace chengfan::reliability {
 // tree, replacing what an earlier run left there.
 void reportFigures(const std::string& name, const std::string& figures);
 
+// A KiB figure of this process from /proc/self/status, by its field name with
+// the colon ("VmRSS:", "VmHWM:"); -1 when there is none.
+long statusKiB(const char* field);
+
 }  // namespace chengfan::reliability

@@ -45,15 +45,6 @@ std::string readQuickly(const std::string& path) {
     return out;
 }
 
-long peakResidentKiB() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
-    }
-    return -1;
-}
-
 bool resetPeakResident() {
     std::ofstream clear("/proc/self/clear_refs");
     clear << "5";
@@ -167,11 +158,11 @@ TEST_F(ServerFault, AGibibytePageCompletesWithBoundedMemory) {
     }
     writeFileBytes(page_, earlier_);
     const bool canReset = resetPeakResident();
-    const long peakBefore = peakResidentKiB();
+    const long peakBefore = statusKiB("VmHWM:");
     const auto start = Clock::now();
     const bool saved = engine::fetchAndSave(server_.url("/huge/" + std::to_string(kSize)), page_, shortLimits());
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
-    const long peakAfter = peakResidentKiB();
+    const long peakAfter = statusKiB("VmHWM:");
     ASSERT_TRUE(saved);
 
     std::ifstream in(page_, std::ios::binary);

@@ -64,15 +64,6 @@ std::size_t heapInUse() {
 #endif
 }
 
-long residentKiB() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-    }
-    return -1;
-}
-
 // Six timers in virtual milliseconds that keep no history, so the fake itself
 // does not grow over a long run.
 class SoakTimers final : public engine::TimerDriver {
@@ -208,10 +199,10 @@ TEST(Soak, AHundredThousandStepsOverFiftyTasksKeepMemoryFlatAndLoseNothing) {
 
     runUntil(kWarmUpSteps);
     const std::size_t heapBefore = heapInUse();
-    const long rssBefore = residentKiB();
+    const long rssBefore = statusKiB("VmRSS:");
     runUntil(kWarmUpSteps + kSoakSteps);
     const std::size_t heapAfter = heapInUse();
-    const long rssAfter = residentKiB();
+    const long rssAfter = statusKiB("VmRSS:");
 
     ASSERT_EQ(steps, kWarmUpSteps + kSoakSteps) << "the run stopped by itself";
     EXPECT_TRUE(messages.shown().empty());
