@@ -4,11 +4,6 @@
 // or a truncation.
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <time.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <optional>
@@ -16,6 +11,7 @@
 #include <string>
 
 #include "Figures.h"
+#include "KilledWorker.h"
 #include "TempDir.h"
 #include "common/GbkTexts.h"
 #include "store/IniFile.h"
@@ -85,18 +81,9 @@ TEST(ConfigKill, EveryKilledWriteLeavesTheOldFileOrTheNewOneWhole) {
     unsigned writesSeen = 0;
     for (int round = 0; round < kRounds; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-            for (unsigned write = 0;; ++write) store.writeUrl("1", urlFor(round, write));
-        }
-        const timespec delay{0, delayNs(random)};
-        ::nanosleep(&delay, nullptr);
-        ASSERT_EQ(::kill(child, SIGKILL), 0);
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+        unsigned write = 0;  // counts on in the child
+        ASSERT_NO_FATAL_FAILURE(runUntilKilled(
+            [&] { store.writeUrl("1", urlFor(round, write++)); }, delayNs(random)));
 
         const std::string after = readFileBytes(store.configPath());
         ASSERT_FALSE(after.empty()) << "Config.ini is missing or empty";

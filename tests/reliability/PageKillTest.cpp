@@ -2,11 +2,6 @@
 // must always be the earlier page or the whole new one, never a cut one.
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <time.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <random>
@@ -14,6 +9,7 @@
 
 #include "FaultServer.h"
 #include "Figures.h"
+#include "KilledWorker.h"
 #include "TempDir.h"
 #include "engine/PageFetch.h"
 
@@ -52,17 +48,8 @@ TEST(PageKill, EveryKilledDownloadLeavesTheOldPageOrTheWholeNewOne) {
     int sawOld = 0, sawNew = 0, unfinished = 0;
     for (int round = 0; round < kRounds; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-            for (;;) engine::fetchAndSave(url, page);
-        }
-        const timespec delay{0, delayNs(random)};
-        ::nanosleep(&delay, nullptr);
-        ASSERT_EQ(::kill(child, SIGKILL), 0);
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_NO_FATAL_FAILURE(
+            runUntilKilled([&] { engine::fetchAndSave(url, page); }, delayNs(random)));
 
         const std::string after = readFileBytes(page);
         if (after == old) {
