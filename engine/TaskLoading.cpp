@@ -15,14 +15,20 @@ void setUnlessEmpty(MainWindowState& state, Field field, const common::Text& val
     if (!common::isEmptyText(value)) state.setText(field, value);
 }
 
-}  // namespace
-
-void loadCurrentTask(MainWindowState& state, const store::TaskStore& store,
-                     common::KeptTexts& kept) {
+// Reads the URL and save path of the task the window shows, and the loop time.
+void readShownTask(const MainWindowState& state, const store::TaskStore& store,
+                   common::KeptTexts& kept) {
     const common::Text task = state.text(Field::currentTask);
     kept.taskUrlText = store.readUrl(task);
     kept.taskSavePathText = store.readSavePath(task);
     kept.loopMinutesText = store.readLoopMinutes();
+}
+
+}  // namespace
+
+void loadCurrentTask(MainWindowState& state, const store::TaskStore& store,
+                     common::KeptTexts& kept) {
+    readShownTask(state, store, kept);
     // A task without a save path is thus saved where the task loaded before it was.
     setUnlessEmpty(state, Field::url, kept.taskUrlText);
     setUnlessEmpty(state, Field::savePath, kept.taskSavePathText);
@@ -45,11 +51,8 @@ void refreshFromStore(MainWindowState& state, const store::TaskStore& store,
                       common::KeptTexts& kept) {
     // The task is read under the number shown now, before it goes back to 1: the
     // window may show task 3's address beside the number 1 for one second.
-    const common::Text task = state.text(Field::currentTask);
-    kept.taskUrlText = store.readUrl(task);
-    kept.taskSavePathText = store.readSavePath(task);
+    readShownTask(state, store, kept);
     kept.taskCountText = store.readTaskCount();
-    kept.loopMinutesText = store.readLoopMinutes();
 
     // Unlike a run step's load, a missing value empties its field: the window must
     // show a cleared task list as cleared.
